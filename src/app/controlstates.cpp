@@ -1,0 +1,119 @@
+#include "app/srcdesk.h"
+#include "ui_srcdesk.h"
+
+#include <QLabel>
+#include <QSerialPort>
+
+#include <initializer_list>
+
+namespace {
+
+const char *const kEnabledText = "color: rgb(0, 0, 0);";
+const char *const kGreyedText = "color: rgb(208, 204, 188);";
+const char *const kWhiteField = "background-color: rgb(255, 255, 255);";
+
+QString colourSheet(StatusColour colour)
+{
+    switch (colour) {
+    case 1:
+        return "color: rgb(0, 170, 0);";
+    case 2:
+        return "color: rgb(255, 0, 0);";
+    default:
+        return "color: rgb(0, 0, 0);";
+    }
+}
+
+void paint(QLabel *label, const QString &text, StatusColour colour)
+{
+    label->setText(text);
+    label->setStyleSheet(colourSheet(colour));
+}
+
+} // namespace
+
+void SrcDesk::ShowDeviceStatus(const QString &text, StatusColour colour)
+{
+    paint(ui->label_dev_statu, text, colour);
+}
+
+void SrcDesk::ShowWorkStatus(const QString &text, StatusColour colour)
+{
+    paint(ui->label_work_statu, text, colour);
+}
+
+void SrcDesk::ShowGpsStatus(const QString &text, StatusColour colour, int which)
+{
+    paint(which == 1 ? ui->label_gps_lock : ui->label_gps_sec, text, colour);
+}
+
+void SrcDesk::ShowVersion(const QString &text, StatusColour colour)
+{
+    paint(ui->lbVersion, text, colour);
+}
+
+void SrcDesk::ShowInterruptProtection(bool shown)
+{
+    ui->label_safe->setVisible(shown);
+    ui->lbInterrupt->setVisible(shown);
+}
+
+void SrcDesk::ShowWarning(const QString &text)
+{
+    ui->label_warning_info->setText(text);
+    ui->label_warning->setVisible(true);
+    ui->label_warning_info->setVisible(true);
+}
+
+void SrcDesk::SetWarningVisible(bool shown, const QString &text)
+{
+    if (shown) {
+        ShowWarning(text);
+        return;
+    }
+    ui->label_warning->setVisible(false);
+    ui->label_warning_info->setVisible(false);
+}
+
+void SrcDesk::EnableStartStop(bool canStart, bool canStop)
+{
+    if (canStart) {
+        ui->edt_com_auto->setText(serialPort->portName());
+        ui->btn_start->setStyleSheet(kEnabledText);
+        ui->btn_stop->setStyleSheet(kEnabledText);
+        ui->btn_start->setEnabled(true);
+        ui->btn_stop->setEnabled(true);
+        return;
+    }
+    ui->btn_start->setStyleSheet(kGreyedText);
+    ui->btn_start->setEnabled(false);
+    ui->btn_stop->setStyleSheet(canStop ? kEnabledText : kGreyedText);
+    ui->btn_stop->setEnabled(canStop);
+}
+
+void SrcDesk::EnableSettings(bool enable)
+{
+    using Widgets = std::initializer_list<QWidget *>;
+    const QString sheet = enable ? kEnabledText : kGreyedText;
+    const QString fieldSheet = enable ? QString(kWhiteField) : sheet;
+
+    for (QWidget *w : Widgets { ui->pushButton, ui->btn_round_min, ui->btn_round_circel, ui->btn_time_delay,
+                                ui->rBtn_single, ui->rBtn_continue })
+        w->setStyleSheet(sheet);
+    for (QWidget *w : Widgets { ui->edt_send_time, ui->edt_time_delay, ui->cmb_signal, ui->cmb_freq, ui->cmb_model_scan })
+        w->setStyleSheet(fieldSheet);
+    for (QWidget *w : Widgets { ui->pushButton, ui->edt_send_time, ui->btn_round_min, ui->btn_round_circel,
+                                ui->edt_time_delay, ui->btn_time_delay, ui->rBtn_single, ui->rBtn_continue,
+                                ui->cmb_signal, ui->cmb_freq, ui->cmb_model_scan })
+        w->setEnabled(enable);
+
+    // In single-frequency output the table keeps what the output mode gave it.
+    if (!ui->rBtn_continue->isChecked())
+        return;
+    ui->tableView->setStyleSheet(enable ? QString(kWhiteField) : sheet);
+    for (QWidget *w : Widgets { ui->btn_import, ui->btn_out, ui->btn_insert, ui->btn_add, ui->btn_delete, ui->btn_clear })
+        w->setStyleSheet(sheet);
+    ui->tableView->setEnabled(enable);
+    for (QWidget *w : Widgets { ui->btn_import, ui->btn_out, ui->btn_insert, ui->btn_add, ui->btn_delete, ui->btn_clear })
+        w->setEnabled(enable);
+}

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QMainWindow>
+#include <QSerialPortInfo>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include "EM/csamt_pub.h"
+#include "transmission/timeutil.h"
+
+class QSerialPort;
+class QStringListModel;
+class QTimer;
+class TableModel;
+
+namespace Ui {
+class SrcDesk;
+}
+
+// What a log view line reports: 0 and 2 are in use, 1 and 3 are reserved.
+enum LogCategory : int { LogUserOperation = 0, LogCommunication = 1, LogSystemInfo = 2, LogDebugInfo = 3 };
+
+// 1 green, 2 red, anything else black.
+using StatusColour = int;
+
+// The one window of SourceDesk and the controller of the whole program.
+// Each subsystem's member functions live in that subsystem's folder.
+class SrcDesk : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit SrcDesk(QWidget *parent = nullptr);
+    ~SrcDesk() override;
+
+    // Operation log (app/oplog.cpp)
+    void LogToView(LogCategory category, const QString &text);
+    void LogToFile(const QString &text);
+
+    // Control states (app/controlstates.cpp)
+    void ShowDeviceStatus(const QString &text, StatusColour colour);
+    void ShowWorkStatus(const QString &text, StatusColour colour);
+    void ShowGpsStatus(const QString &text, StatusColour colour, int which);
+    void ShowVersion(const QString &text, StatusColour colour);
+    void ShowInterruptProtection(bool shown);
+    void ShowWarning(const QString &text);
+    void SetWarningVisible(bool shown, const QString &text);
+    void EnableStartStop(bool canStart, bool canStop);
+    void EnableSettings(bool enable);
+
+protected:
+    Ui::SrcDesk *ui;
+    QTimer *responseTimer = nullptr;
+    QTimer *pollTimer = nullptr;
+    QTimer *stepTimer = nullptr;
+    QByteArray receiveBuffer;
+    int responseTicks = 0;
+    QStringListModel *logModel = nullptr;
+    QStringList logLines;
+    TimeUtil timeUtil;
+    QSerialPort *serialPort = nullptr;
+    TableModel *tableModel = nullptr;
+    QList<QSerialPortInfo> foundPorts;
+    int portIndex = 0;
+    float freqLadder[26] = {};
+    freq_table freqTable {};
+    int32_t *freqData = nullptr;
+    QVector<quint8> signalCodes;
+    QVector<double> signalMaxFreq;
+    unsigned char *pendingFrame = nullptr;
+    int pendingLength = 0;
+    bool linkIdle = false;
+    bool busy = false;
+    int CommandState = 0; // anything but 5, which silences the log file
+    int delaySetting = 0;
+    bool transmitting = false;
+    SettingsRecord settingsRecord {};
+    bool gpsLocked = false;
+    bool gpsLeapDone = false;
+    bool versionCompatible = true;
+
+    // Fixed at the first written line of the run, so a run past midnight
+    // keeps writing into the file of the day it started.
+    QString logFilePath;
+
+private:
+    void init();
+};

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+class QApplication;
+class QTranslator;
+
+// Takes the machine-wide single-instance guard. False while another copy runs.
+bool TakeInstanceGuard();
+
+// True when the operator should see the English catalogue: the system locale
+// name does not contain "CN".
+bool WantsEnglish(const QString &localeName);
+
+// Loads and installs the English catalogue when the locale asks for it.
+void InstallLanguage(QApplication &app, QTranslator &translator, const QString &localeName);
+
+// "SourceDesk-V2.1.2A", the same in both languages.
+QString WindowTitle();
+
+// The program's main function: guard, language, window, event loop.
+int SourceDeskMain(int argc, char *argv[]);

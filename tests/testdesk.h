@@ -1,0 +1,76 @@
+#pragma once
+
+#include "app/appfolder.h"
+#include "app/srcdesk.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+// Gives the tests the controller's state, and its widgets by object name.
+class TestDesk : public SrcDesk
+{
+public:
+    using SrcDesk::busy;
+    using SrcDesk::CommandState;
+    using SrcDesk::foundPorts;
+    using SrcDesk::freqData;
+    using SrcDesk::freqLadder;
+    using SrcDesk::freqTable;
+    using SrcDesk::gpsLeapDone;
+    using SrcDesk::gpsLocked;
+    using SrcDesk::linkIdle;
+    using SrcDesk::logLines;
+    using SrcDesk::logModel;
+    using SrcDesk::pendingFrame;
+    using SrcDesk::pollTimer;
+    using SrcDesk::portIndex;
+    using SrcDesk::receiveBuffer;
+    using SrcDesk::responseTicks;
+    using SrcDesk::responseTimer;
+    using SrcDesk::serialPort;
+    using SrcDesk::settingsRecord;
+    using SrcDesk::signalCodes;
+    using SrcDesk::signalMaxFreq;
+    using SrcDesk::stepTimer;
+    using SrcDesk::tableModel;
+    using SrcDesk::transmitting;
+    using SrcDesk::versionCompatible;
+
+    template <class T> T *w(const char *name) const
+    {
+        T *found = findChild<T *>(QString::fromLatin1(name));
+        if (!found)
+            qFatal("no widget %s", name);
+        return found;
+    }
+};
+
+// Each test gets an application folder of its own, so parallel tests never
+// share log, settings or table files.
+class AppFolderFixture
+{
+public:
+    AppFolderFixture() { SetAppFolder(dir.path()); }
+    ~AppFolderFixture() { SetAppFolder(QString()); }
+    QString path() const { return dir.path(); }
+    QString file(const QString &name) const { return dir.filePath(name); }
+
+private:
+    QTemporaryDir dir;
+};
+
+// Lines of today's log file in the given folder, without their time stamps.
+inline QStringList logFileTexts(const QString &folder)
+{
+    QFile file(folder + "/" + QDate::currentDate().toString("yyyy-MM-dd") + "_log.txt");
+    QStringList texts;
+    if (!file.open(QIODevice::ReadOnly))
+        return texts;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        if (line.isEmpty())
+            continue;
+        texts << QString::fromUtf8(line.mid(10)); // "hh:mm:ss->"
+    }
+    return texts;
+}
