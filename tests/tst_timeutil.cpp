@@ -70,6 +70,7 @@ private slots:
     void strictParseAcceptsOnlyCompleteRealTimes();
     void alignmentDoesNotDependOnTheZone_data();
     void alignmentDoesNotDependOnTheZone();
+    void summerTimeRoundTripsUnchanged();
 
 private:
     TimeFields At(const char *text) const { return util.ParseTime(QString::fromLatin1(text)); }
@@ -352,6 +353,18 @@ void TimeUtilTest::alignmentDoesNotDependOnTheZone()
     TimeFields out = {};
     QVERIFY(util.WholePeriod(util.ParseTime(clock), period, &out));
     QCOMPARE(util.FormatTime(out), sendTime);
+}
+
+void TimeUtilTest::summerTimeRoundTripsUnchanged()
+{
+    // Central Europe in July: the clock reads 10:15:29 and whole minute is 10:16:00, not an hour later.
+    LocalZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
+    TimeUtil util;
+    const TimeFields clock = util.ParseTime("2024/07/17 10:15:29");
+    QCOMPARE(util.FormatTime(util.FromTimeT(util.ToTimeT(clock))), QString("2024/07/17 10:15:29"));
+    QCOMPARE(util.ToTimeT(clock), qint64(1721204129)); // 08:15:29 UTC
+    QCOMPARE(util.FormatTime(util.WholeMinute(clock)), QString("2024/07/17 10:16:00"));
+    QCOMPARE(util.FormatTime(util.AddSeconds(util.ParseTime("2024/01/17 10:15:29"), 1)), QString("2024/01/17 10:15:30"));
 }
 
 QTEST_GUILESS_MAIN(TimeUtilTest)

@@ -67,7 +67,9 @@ qint64 TimeUtil::ToTimeT(TimeFields t) const
     calendar.tm_hour = t.hour;
     calendar.tm_min = t.minute;
     calendar.tm_sec = t.second;
-    calendar.tm_isdst = 0;
+    // Let the calendar decide whether summer time applies: a flag of 0 would
+    // put every summer-time moment an hour late.
+    calendar.tm_isdst = -1;
     const qint64 seconds = static_cast<qint64>(mktime(&calendar));
     return seconds < 0 || seconds > LastSecond ? -1 : seconds;
 }
