@@ -1,9 +1,7 @@
-#include "table/tablefile.h"
 #include "table/tablemodel.h"
 #include "testdesk.h"
 
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -11,14 +9,20 @@
 #include <QTableView>
 #include <QTextCodec>
 
-#include <csignal>
 #include <cstring>
+#include <memory>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
 #include <sys/resource.h>
 #include <unistd.h>
+#endif
+
+Q_DECLARE_METATYPE(freq_item)
 
 namespace {
 
-// An FTB2 file of our own with carried fields worth checking.
+// An FTB2 file of our own, with carried fields worth checking.
 QByteArray ownFile(const QVector<freq_item> &entries)
 {
     QByteArray bytes;
@@ -44,18 +48,7 @@ QByteArray readFile(const QString &path)
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
-freq_table readTable(const QString &path)
-{
-    freq_table t {};
-    FILE *fp = csamt_fopen(QFile::encodeName(path), "rb");
-    if (fp) {
-        freq_table_read(fp, &t);
-        fclose(fp);
-    }
-    return t;
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
 QStringList column(TestDesk &d, int col)
@@ -73,10 +66,9 @@ void click(TestDesk &d, const char *button)
 
 QString total(TestDesk &d)
 {
-    return d.w<QLineEdit>("label_total_sec")->text();
+    return d.w<QWidget>("label_total_sec")->property("text").toString();
 }
 
-// Puts the window in sweep output with rows already in it.
 void sweepWithRows(TestDesk &d, int rows)
 {
     d.w<QRadioButton>("rBtn_continue")->click();
@@ -84,24 +76,28 @@ void sweepWithRows(TestDesk &d, int rows)
         click(d, "btn_add");
 }
 
-} // namespace
+// Opens the editor of a cell as a double-click would.
+QWidget *editCell(TestDesk &d, int row, int col)
+{
+    auto *view = d.w<QTableView>("tableView");
+    view->edit(d.tableModel->index(row, col));
+    return view->viewport()->findChild<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+}
 
-Q_DECLARE_METATYPE(freq_item)
+} // namespace
 
 class TableTest : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init() { fixture.reset(new AppFolderFixture); }
-    void cleanup() { fixture.reset(); }
+    void init() { folder.reset(new AppFolderFixture); }
+    void cleanup() { folder.reset(); }
     void numberColumnIsGreyAndNeverEdited();
     void frequencyEditorStartsAtTheCellsText_data();
     void frequencyEditorStartsAtTheCellsText();
-    void frequencyEditorStoresOnlyAChoice();
-    void sendingTimeEditUpdatesTheTotal();
-    void rowButtons();
-    void tableStopsAt127Rows();
+    void editsAndTheTotal();
+    void rowButtonsStopAt127Rows();
     void outputModeSwitches();
     void recordFromTheChoices_data();
     void recordFromTheChoices();
@@ -113,13 +109,7 @@ private slots:
     void pathOutsideTheLocaleEncoding();
 
 private:
-    std::unique_ptr<AppFolderFixture> fixture; // a fresh folder, and log, per test
-    struct Folder
-    {
-        TableTest *t;
-        QString path() const { return t->fixture->path(); }
-        QString file(const QString &name) const { return t->fixture->file(name); }
-    } folder { this };
+    std::unique_ptr<AppFolderFixture> folder; // a fresh folder, and log, per test
 };
 
 void TableTest::numberColumnIsGreyAndNeverEdited()
@@ -129,15 +119,12 @@ void TableTest::numberColumnIsGreyAndNeverEdited()
     d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&d));
     auto *view = d.w<QTableView>("tableView");
-    const QRect cell = view->visualRect(d.tableModel->index(0, 0));
     const QImage shot = view->viewport()->grab().toImage();
-    QCOMPARE(shot.pixelColor(cell.topLeft() + QPoint(3, 3)), QColor(230, 230, 230));
-    QCOMPARE(
-        shot.pixelColor(view->visualRect(d.tableModel->index(0, 2)).topLeft() + QPoint(3, 3)), QColor(255, 255, 255));
-
-    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell.center());
-    view->edit(d.tableModel->index(0, 0));
-    QVERIFY(!view->viewport()->findChild<QWidget *>(QString(), Qt::FindDirectChildrenOnly));
+    for (int col : { 0, 2 })
+        QCOMPARE(shot.pixelColor(view->visualRect(d.tableModel->index(0, col)).topLeft() + QPoint(3, 3)),
+            col == 0 ? QColor(230, 230, 230) : QColor(255, 255, 255));
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(d.tableModel->index(0, 0)).center());
+    QVERIFY(!editCell(d, 0, 0));
 }
 
 void TableTest::frequencyEditorStartsAtTheCellsText_data()
@@ -146,7 +133,7 @@ void TableTest::frequencyEditorStartsAtTheCellsText_data()
     QTest::addColumn<int>("current");
     QTest::newRow("1/16") << "1/16" << 9;
     QTest::newRow("4096") << "4096" << 25;
-    QTest::newRow("new row") << "" << 13;
+    QTest::newRow("new row") << "1" << 13;
     QTest::newRow("1.5, not listed") << "1.5" << -1;
 }
 
@@ -156,22 +143,16 @@ void TableTest::frequencyEditorStartsAtTheCellsText()
     QFETCH(int, current);
     TestDesk d;
     sweepWithRows(d, 1);
-    if (!text.isEmpty())
-        d.tableModel->setData(d.tableModel->index(0, 1), text);
+    d.tableModel->setData(d.tableModel->index(0, 1), text);
     d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&d));
-    auto *view = d.w<QTableView>("tableView");
-    view->edit(d.tableModel->index(0, 1));
-    auto *box = view->viewport()->findChild<QComboBox *>();
-    QVERIFY(box);
+    auto *box = qobject_cast<QComboBox *>(editCell(d, 0, 1));
+    QVERIFY(box && !box->isEditable());
     QCOMPARE(box->currentIndex(), current);
     QCOMPARE(box->count(), 27);
-    QVERIFY(!box->isEditable());
-    QCOMPARE(box->itemText(0), QString("1/8192"));
-    QCOMPARE(box->itemText(26), QString("8192"));
-    QCOMPARE(box->geometry(), view->visualRect(d.tableModel->index(0, 1)));
-    // The Windows style lists items with their own size hints, as on the
-    // crew's laptops; Fusion draws menu rows of its own height.
+    QCOMPARE(box->itemText(0) + " " + box->itemText(26), QString("1/8192 8192"));
+    // The Windows style, as on the crew's laptops, lists items at their own
+    // size hint; Fusion draws menu rows of its own height.
     box->setStyle(QStyleFactory::create("Windows"));
     box->showPopup();
     for (int i = 0; i < box->count(); ++i)
@@ -179,94 +160,70 @@ void TableTest::frequencyEditorStartsAtTheCellsText()
     box->hidePopup();
 }
 
-void TableTest::frequencyEditorStoresOnlyAChoice()
+void TableTest::editsAndTheTotal()
 {
     TestDesk d;
     sweepWithRows(d, 2);
-    d.tableModel->setData(d.tableModel->index(0, 2), "100"); // not through an editor: the total does not know
     d.tableModel->setData(d.tableModel->index(1, 1), "1.5");
     d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&d));
-    auto *view = d.w<QTableView>("tableView");
 
-    view->edit(d.tableModel->index(0, 1));
-    auto *box = view->viewport()->findChild<QComboBox *>();
-    box->setCurrentIndex(12);
-    QTest::keyClick(box, Qt::Key_Return);
-    QTRY_VERIFY(!view->viewport()->findChild<QComboBox *>());
+    auto commit = [&](int row, int col, const std::function<void(QWidget *)> &change) {
+        QWidget *editor = editCell(d, row, col);
+        QVERIFY(editor);
+        change(editor);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_VERIFY(
+            !d.w<QTableView>("tableView")->viewport()->findChild<QWidget *>(QString(), Qt::FindDirectChildrenOnly));
+    };
+    commit(0, 2, [](QWidget *e) { qobject_cast<QLineEdit *>(e)->setText("100"); });
+    QCOMPARE(total(d), QString("00:01:55"));
+    commit(1, 2, [](QWidget *e) { qobject_cast<QLineEdit *>(e)->setText("12.5"); });
+    QCOMPARE(total(d), QString("00:01:40"));
+
+    d.tableModel->setData(d.tableModel->index(0, 2), "1"); // not through an editor: the total does not know
+    commit(0, 1, [](QWidget *e) { qobject_cast<QComboBox *>(e)->setCurrentIndex(12); });
     QCOMPARE(column(d, 1)[0], QString("1/2"));
     QCOMPARE(d.tableModel->frequency(0), 0.5f);
-    QCOMPARE(total(d), QString("00:00:30")); // a frequency edit leaves the total alone
-
-    view->edit(d.tableModel->index(1, 1));
-    QTest::keyClick(view->viewport()->findChild<QComboBox *>(), Qt::Key_Return);
-    QTRY_VERIFY(!view->viewport()->findChild<QComboBox *>());
+    QCOMPARE(total(d), QString("00:01:40")); // a frequency edit leaves the total alone
+    commit(1, 1, [](QWidget *) {}); // closed without a choice
     QCOMPARE(column(d, 1)[1], QString("1.5"));
 }
 
-void TableTest::sendingTimeEditUpdatesTheTotal()
-{
-    TestDesk d;
-    sweepWithRows(d, 2);
-    d.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&d));
-    auto *view = d.w<QTableView>("tableView");
-    for (const auto &[typed, shown] : { std::pair<QString, QString>("100", "00:01:55"), { "12.5", "00:00:15" } }) {
-        view->edit(d.tableModel->index(0, 2));
-        auto *editor = view->viewport()->findChild<QLineEdit *>();
-        QVERIFY(editor);
-        editor->setText(typed);
-        QTest::keyClick(editor, Qt::Key_Return);
-        QTRY_COMPARE(total(d), shown);
-    }
-}
-
-void TableTest::rowButtons()
+void TableTest::rowButtonsStopAt127Rows()
 {
     TestDesk d;
     sweepWithRows(d, 3);
-    QCOMPARE(total(d), QString("00:00:45"));
     auto *view = d.w<QTableView>("tableView");
     view->setCurrentIndex(d.tableModel->index(1, 2));
     click(d, "btn_delete");
-    QCOMPARE(column(d, 0), QStringList({ "1", "3" }));
-    QCOMPARE(total(d), QString("00:00:30"));
     click(d, "btn_add");
-    QCOMPARE(column(d, 0), QStringList({ "1", "3", "3" }));
     view->setCurrentIndex(d.tableModel->index(0, 1));
     click(d, "btn_insert");
     QCOMPARE(column(d, 0), QStringList({ "1", "2", "3", "4" }));
     QCOMPARE(total(d), QString("00:01:00"));
-
-    view->setCurrentIndex(QModelIndex());
-    click(d, "btn_insert"); // no current row: at the end
-    QCOMPARE(column(d, 0).last(), QString("5"));
     BoxAnswerer boxes;
+    view->setCurrentIndex(QModelIndex());
     click(d, "btn_delete");
     QCOMPARE(boxes.seen, QStringList("提示|请选择需要删除的条目"));
-    QCOMPARE(d.tableModel->rowCount(), 5);
-    QCOMPARE(total(d), QString("00:01:15"));
+    QCOMPARE(total(d), QString("00:01:00"));
     click(d, "btn_clear");
-    QCOMPARE(d.tableModel->rowCount(), 0);
     QCOMPARE(total(d), QString("00:00:00"));
-}
 
-void TableTest::tableStopsAt127Rows()
-{
-    TestDesk d;
-    sweepWithRows(d, 127);
+    for (int i = 0; i < 127; ++i)
+        click(d, "btn_add");
     QCOMPARE(total(d), QString("00:31:45"));
-    BoxAnswerer boxes;
+    boxes.seen.clear();
     click(d, "btn_add");
-    d.w<QTableView>("tableView")->setCurrentIndex(d.tableModel->index(3, 1));
+    view->setCurrentIndex(d.tableModel->index(3, 1));
     click(d, "btn_insert");
     QCOMPARE(boxes.seen, QStringList({ "提示|频率表最多只能有127行！", "提示|频率表最多只能有127行！" }));
     QCOMPARE(d.tableModel->rowCount(), 127);
 
     // The longest table makes a file that reads back.
-    d.dialogAnswers = QStringList({ folder.file("long.FTB2"), folder.file("long.FTB2") });
+    d.dialogAnswers = QStringList({ folder->file("long.FTB2"), folder->file("long.FTB2") });
     click(d, "btn_out");
-    QCOMPARE(QFileInfo(folder.file("long.FTB2")).size(), 52 + 4 + 5 + 16 * 127);
+    QCOMPARE(QFileInfo(folder->file("long.FTB2")).size(), 52 + 4 + 5 + 16 * 127);
     click(d, "btn_clear");
     click(d, "btn_import");
     QCOMPARE(d.tableModel->rowCount(), 127);
@@ -278,25 +235,22 @@ void TableTest::outputModeSwitches()
     TestDesk d;
     d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&d));
-    const char *const buttons[] = { "btn_import", "btn_out", "btn_insert", "btn_add", "btn_delete", "btn_clear" };
     auto expectSingle = [&](bool single) {
-        QCOMPARE(d.w<QTableView>("tableView")->styleSheet(),
-            single ? QString("background-color: rgb(236, 233, 216);")
-                   : QString("background-color: rgb(255, 255, 255);"));
-        QCOMPARE(d.w<QWidget>("cmb_freq")->isVisible(), single);
-        QCOMPARE(d.w<QWidget>("label_freq")->isVisible(), single);
-        QCOMPARE(d.w<QWidget>("cmb_model_scan")->isVisible(), !single);
-        QCOMPARE(d.w<QWidget>("label_model_scan")->isVisible(), !single);
-        for (const char *b : buttons) {
-            QCOMPARE(d.w<QWidget>(b)->isEnabled(), !single);
-            QCOMPARE(d.w<QWidget>(b)->styleSheet(),
-                single ? QString("color: rgb(208, 204, 188);") : QString("color: rgb(0, 0, 0);"));
+        QCOMPARE(d.w<QWidget>("tableView")->styleSheet(),
+            QString("background-color: rgb(%1);").arg(single ? "236, 233, 216" : "255, 255, 255"));
+        for (const char *n : { "cmb_freq", "label_freq" })
+            QCOMPARE(d.w<QWidget>(n)->isVisible(), single);
+        for (const char *n : { "cmb_model_scan", "label_model_scan" })
+            QCOMPARE(d.w<QWidget>(n)->isVisible(), !single);
+        for (const char *n : { "btn_import", "btn_out", "btn_insert", "btn_add", "btn_delete", "btn_clear" }) {
+            QCOMPARE(d.w<QWidget>(n)->isEnabled(), !single);
+            QCOMPARE(
+                d.w<QWidget>(n)->styleSheet(), QString("color: rgb(%1);").arg(single ? "208, 204, 188" : "0, 0, 0"));
         }
     };
     expectSingle(true);
     sweepWithRows(d, 2);
     expectSingle(false);
-    QCOMPARE(total(d), QString("00:00:30"));
     d.w<QRadioButton>("rBtn_single")->click();
     expectSingle(true);
     QCOMPARE(d.tableModel->rowCount(), 0);
@@ -305,14 +259,12 @@ void TableTest::outputModeSwitches()
     QCOMPARE(d.tableModel->rowCount(), 0); // the rows do not come back
 
     // The slot reads the buttons, not its argument.
-    click(d, "btn_add");
     d.w<QRadioButton>("rBtn_single")->setChecked(true);
     d.tableModel->appendDefaultRow();
     d.onModelChanged(false);
-    expectSingle(true);
     QCOMPARE(d.tableModel->rowCount(), 0);
-    const QStringList log = logFileTexts(folder.path());
-    QCOMPARE(log.filter("选择").mid(0, 3), QStringList({ "选择单频输出", "选择扫频输出", "选择单频输出" }));
+    QCOMPARE(logFileTexts(folder->path()).filter("选择").mid(0, 3),
+        QStringList({ "选择单频输出", "选择扫频输出", "选择单频输出" }));
 }
 
 void TableTest::recordFromTheChoices_data()
@@ -337,11 +289,10 @@ void TableTest::recordFromTheChoices()
     TestDesk d;
     d.w<QRadioButton>(single ? "rBtn_single" : "rBtn_continue")->setChecked(true);
     d.w<QComboBox>("cmb_freq")->setCurrentIndex(10);
-    for (int i = 0; i + 2 < rows.size(); i += 3) {
+    for (int i = 0; i < rows.size(); i += 3) {
         d.tableModel->appendDefaultRow();
-        const int row = i / 3;
         for (int col : { 1, 2, 4 })
-            d.tableModel->setData(d.tableModel->index(row, col), rows[i + (col == 4 ? 2 : col - 1)]);
+            d.tableModel->setData(d.tableModel->index(i / 3, col), rows[i + (col == 4 ? 2 : col - 1)]);
     }
     std::memset(&d.freqTable.items, 0x77, sizeof d.freqTable.items);
     d.freqTable.freq_num = 99;
@@ -354,9 +305,6 @@ void TableTest::recordFromTheChoices()
     // And back: the record's entries become the rows, whatever was there.
     d.SyncFreqTable(false);
     QCOMPARE(d.tableModel->rowCount(), entries.size());
-    d.freqTable.freq_num = -5;
-    d.SyncFreqTable(false);
-    QCOMPARE(d.tableModel->rowCount(), 0);
 }
 
 void TableTest::importThenExportKeepsWhatTheFileCarries()
@@ -364,38 +312,36 @@ void TableTest::importThenExportKeepsWhatTheFileCarries()
     TestDesk d;
     sweepWithRows(d, 1);
     // Before any import the header fields are the module's defaults.
-    d.dialogAnswers = QStringList({ folder.file("first.FTB2") });
+    d.dialogAnswers = QStringList({ folder->file("first.FTB2") });
     click(d, "btn_out");
-    const QByteArray first = readFile(folder.file("first.FTB2"));
-    QCOMPARE(first.mid(4, 8), QByteArray::fromHex("04000000") + QByteArray("aaa", 4));
-    QCOMPARE(first.mid(12, 8).toHex(), QByteArray("650000000080bb45"));
+    QCOMPARE(readFile(folder->file("first.FTB2")).mid(4, 16).toHex(),
+        QByteArray("04000000"
+                   "61616100"
+                   "65000000"
+                   "0080bb45")); // "aaa", 101, 6000.0
 
     const QVector<freq_item> entries = { { 150, 0.0625f, 3, 48.0f }, { 2400, 1.5f, 99, 14.4f },
         { 75, 8192.0f, 4096, 0.5f }, { 300, 0.26f, 5, 20.0f } };
-    QVERIFY(writeFile(folder.file("own.FTB2"), ownFile(entries)));
-    d.dialogAnswers = QStringList({ folder.file("own.FTB2"), folder.file("again.FTB2") });
+    QVERIFY(writeFile(folder->file("own.FTB2"), ownFile(entries)));
+    d.dialogAnswers = QStringList({ folder->file("own.FTB2"), folder->file("again.FTB2") });
     click(d, "btn_import");
     QCOMPARE(column(d, 1), QStringList({ "1/16", "1.5", "8192", "1/3" }));
     QCOMPARE(column(d, 2), QStringList({ "48", "14", "1", "20" }));
     QCOMPARE(total(d), QString("00:01:23"));
     click(d, "btn_out");
-
-    const QByteArray mine = ownFile(entries), again = readFile(folder.file("again.FTB2"));
-    QCOMPARE(again.size(), mine.size());
-    QCOMPARE(again.left(52 + 9 + 7), mine.left(52 + 9 + 7)); // every carried field
-    const freq_table t = readTable(folder.file("again.FTB2"));
-    const freq_item want[] = { { 150, 0.0625f, 3, 48.0f }, { 2400, 1.5f, 21, 14.0f }, { 75, 8192.0f, 8192, 1.0f },
-        { 300, 1.0f / 3.0f, 7, 20.0f } };
-    for (int i = 0; i < 4; ++i)
-        QVERIFY2(!std::memcmp(&t.items[i], &want[i], sizeof(freq_item)), qPrintable(QString::number(i)));
+    // Carried fields and sample rates as read; times whole, periods recomputed.
+    const QByteArray again = readFile(folder->file("again.FTB2"));
+    const QVector<freq_item> want = { { 150, 0.0625f, 3, 48.0f }, { 2400, 1.5f, 21, 14.0f },
+        { 75, 8192.0f, 8192, 1.0f }, { 300, 1.0f / 3.0f, 7, 20.0f } };
+    QCOMPARE(again, ownFile(want));
 
     // In single output the file holds the one entry, however many rows there are.
     d.w<QRadioButton>("rBtn_single")->setChecked(true);
     d.tableModel->appendDefaultRow();
     d.tableModel->appendDefaultRow();
-    d.dialogAnswers = QStringList({ folder.file("single.FTB2") });
+    d.dialogAnswers = QStringList({ folder->file("single.FTB2") });
     d.on_btn_out_clicked();
-    QCOMPARE(readTable(folder.file("single.FTB2")).freq_num, 1);
+    QCOMPARE(readFile(folder->file("single.FTB2")).mid(64, 4), QByteArray::fromHex("01000000"));
 }
 
 void TableTest::dialogsAndTheirFolders()
@@ -406,40 +352,35 @@ void TableTest::dialogsAndTheirFolders()
     click(d, "btn_out"); // nothing to export: no dialog, no box
     QVERIFY(d.dialogCalls.isEmpty());
     click(d, "btn_add");
-
-    QVERIFY(writeFile(folder.file("a.FTB2"), ownFile({ { 150, 1.0f, 15, 15.0f } })));
-    d.dialogAnswers = QStringList({ folder.file("a.FTB2") });
-    click(d, "btn_import");
-    click(d, "btn_import"); // cancelled
-    click(d, "btn_import");
-    click(d, "btn_out"); // cancelled
+    QVERIFY(writeFile(folder->file("a.FTB2"), ownFile({ { 150, 1.0f, 15, 15.0f } })));
+    d.dialogAnswers = QStringList({ folder->file("a.FTB2") });
+    for (const char *b : { "btn_import", "btn_import", "btn_import", "btn_out" }) // all but the first cancelled
+        click(d, b);
     QCOMPARE(boxes.seen, QStringList({ "提示|文件打开失败！", "提示|文件打开失败！", "提示|文件导出失败！" }));
+    const QStringList dirs = { folder->path(), folder->file("a.FTB2"), QString(), "/transParam" };
     QCOMPARE(d.dialogCalls.size(), 4);
-    const QStringList dirs = { folder.path(), folder.file("a.FTB2"), QString(), "/transParam" };
     for (int i = 0; i < 4; ++i) {
-        QCOMPARE(d.dialogCalls[i].forReading, i < 3);
-        QCOMPARE(d.dialogCalls[i].caption, QString(i < 3 ? "Open File" : "Save File"));
-        QCOMPARE(d.dialogCalls[i].dir, dirs[i]);
-        QCOMPARE(d.dialogCalls[i].filter, QString("Text File(*.FTB2)"));
+        const TestDesk::DialogCall &call = d.dialogCalls[i];
+        QCOMPARE(call.forReading, i < 3);
+        QCOMPARE(call.caption + "|" + call.dir + "|" + call.filter,
+            QString(i < 3 ? "Open File" : "Save File") + "|" + dirs[i] + "|Text File(*.FTB2)");
     }
 }
 
 void TableTest::refusedFilesLeaveTheTable_data()
 {
     QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<int>("rows"); // -1: the operator's rows stay
+    QTest::addColumn<int>("rows"); // -1: refused, the operator's rows stay
     const QByteArray three = ownFile({ { 150, 1.0f, 15, 15.0f }, { 150, 2.0f, 30, 15.0f }, { 150, 4.0f, 60, 15.0f } });
-    QByteArray version7 = three, minus5 = ownFile({}), count128 = ownFile({}), length256 = three;
+    QByteArray version7 = three, minus5 = ownFile({}), count128 = ownFile({});
     version7[0] = 7;
     minus5.replace(minus5.size() - 4, 4, QByteArray::fromHex("fbffffff"));
     count128.replace(count128.size() - 4, 4, QByteArray::fromHex("80000000"));
     count128 += QByteArray(16 * 128, '\0');
-    length256.replace(4, 4, QByteArray::fromHex("00010000"));
     QTest::newRow("version 7") << version7 << 3;
     QTest::newRow("freq_num -5") << minus5 << 0;
     QTest::newRow("freq_num 128") << count128 << -1;
-    QTest::newRow("text length 256") << length256 << -1;
-    QTest::newRow("cut in the last entry") << three.left(three.size() - 3) << -1;
+    QTest::newRow("cut short") << three.left(three.size() - 3) << -1;
     QTest::newRow("empty file") << QByteArray() << -1;
 }
 
@@ -450,18 +391,14 @@ void TableTest::refusedFilesLeaveTheTable()
     TestDesk d;
     sweepWithRows(d, 2);
     d.tableModel->setData(d.tableModel->index(1, 1), "1/4");
-    QVERIFY(writeFile(folder.file("in.FTB2"), file));
-    d.dialogAnswers = QStringList(folder.file("in.FTB2"));
+    QVERIFY(writeFile(folder->file("in.FTB2"), file));
+    d.dialogAnswers = QStringList(folder->file("in.FTB2"));
     BoxAnswerer boxes;
     click(d, "btn_import");
-    if (rows >= 0) {
-        QCOMPARE(d.tableModel->rowCount(), rows);
-        QVERIFY(boxes.seen.isEmpty());
-        return;
-    }
-    QCOMPARE(boxes.seen, QStringList("提示|文件打开失败！"));
-    QCOMPARE(column(d, 1), QStringList({ "1", "1/4" }));
-    QCOMPARE(total(d), QString("00:00:30"));
+    QCOMPARE(boxes.seen, rows < 0 ? QStringList("提示|文件打开失败！") : QStringList());
+    QCOMPARE(d.tableModel->rowCount(), rows < 0 ? 2 : rows);
+    if (rows < 0)
+        QCOMPARE(column(d, 1) << total(d), QStringList({ "1", "1/4", "00:00:30" }));
 }
 
 void TableTest::failedExportKeepsTheOldFile()
@@ -469,69 +406,67 @@ void TableTest::failedExportKeepsTheOldFile()
     TestDesk d;
     sweepWithRows(d, 2);
     const QByteArray old = "an older table that must survive";
-    QVERIFY(writeFile(folder.file("old.FTB2"), old));
-    QVERIFY(writeFile(folder.file("plain"), "a file, not a folder"));
+    QVERIFY(writeFile(folder->file("old.FTB2"), old));
+    QVERIFY(writeFile(folder->file("plain"), "a file, not a folder"));
     BoxAnswerer boxes;
-    auto exportTo = [&](const QString &path) {
+    auto exportFails = [&](const QString &path) {
         boxes.seen.clear();
         d.dialogAnswers = QStringList(path);
         click(d, "btn_out");
         return boxes.seen == QStringList("提示|文件导出失败！");
     };
-
-    QVERIFY(exportTo(folder.file("plain/t.FTB2")));
+    QVERIFY(exportFails(folder->file("plain/t.FTB2")));
     if (QFileInfo::exists("/dev/full")) {
-        QVERIFY(exportTo("/dev/full"));
+        QVERIFY(exportFails("/dev/full"));
         QVERIFY(QFileInfo::exists("/dev/full") && !QFileInfo("/dev/full").isFile());
     }
-    if (geteuid() != 0) { // root writes through permission bits
-        QDir(folder.path()).mkdir("ro");
-        QVERIFY(writeFile(folder.file("ro/kept.FTB2"), old));
-        QFile::setPermissions(folder.file("ro"), QFile::ReadOwner | QFile::ExeOwner);
-        QVERIFY(exportTo(folder.file("ro/kept.FTB2")));
-        QCOMPARE(readFile(folder.file("ro/kept.FTB2")), old);
-        QFile::setPermissions(folder.file("ro"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+#ifdef Q_OS_UNIX
+    if (geteuid() != 0) { // root writes whatever the permission bits say
+        QDir(folder->path()).mkdir("ro");
+        QVERIFY(writeFile(folder->file("ro/kept.FTB2"), old));
+        QFile::setPermissions(folder->file("ro"), QFile::ReadOwner | QFile::ExeOwner);
+        QVERIFY(exportFails(folder->file("ro/kept.FTB2")));
+        QCOMPARE(readFile(folder->file("ro/kept.FTB2")), old);
+        QFile::setPermissions(folder->file("ro"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
-    // A disk that fills while the table is written: the write fails at the
-    // close, for root too.
+    // A disk that fills while the table is written: only the close fails, for root too.
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit saved;
     getrlimit(RLIMIT_FSIZE, &saved);
     rlimit small = saved;
     small.rlim_cur = 40;
     setrlimit(RLIMIT_FSIZE, &small);
-    const bool failed = exportTo(folder.file("old.FTB2"));
+    const bool failed = exportFails(folder->file("old.FTB2"));
     setrlimit(RLIMIT_FSIZE, &saved);
     QVERIFY(failed);
-    QCOMPARE(readFile(folder.file("old.FTB2")), old);
-    QCOMPARE(QDir(folder.path()).entryList({ "old.FTB2*" }, QDir::Files | QDir::Hidden), QStringList("old.FTB2"));
+    QCOMPARE(readFile(folder->file("old.FTB2")), old);
+    QCOMPARE(QDir(folder->path()).entryList({ "old.FTB2*" }, QDir::Files | QDir::Hidden), QStringList("old.FTB2"));
+#endif
 
-    // A good export replaces the old file whole.
-    QVERIFY(!exportTo(folder.file("old.FTB2")));
-    QCOMPARE(QFileInfo(folder.file("old.FTB2")).size(), 52 + 4 + 5 + 32);
+    QVERIFY(!exportFails(folder->file("old.FTB2"))); // a good export replaces it whole
+    QCOMPARE(QFileInfo(folder->file("old.FTB2")).size(), 52 + 4 + 5 + 32);
 }
 
 void TableTest::pathOutsideTheLocaleEncoding()
 {
     TestDesk d;
     sweepWithRows(d, 1);
-    const QString chinese = folder.file("频率.FTB2");
+    const QString chinese = folder->file("频率.FTB2");
     QVERIFY(writeFile(chinese, ownFile({ { 150, 1.0f, 15, 15.0f } })));
     QTextCodec *saved = QTextCodec::codecForLocale();
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("ISO-8859-1"));
     BoxAnswerer boxes;
-    d.dialogAnswers = QStringList({ chinese, folder.file("输出.FTB2"), folder.file("é.FTB2") });
-    click(d, "btn_import");
-    click(d, "btn_out");
-    click(d, "btn_out"); // representable: written under its Latin-1 name
-    // Checked and cleaned up under Latin-1, the only encoding that names it.
-    const bool latinWritten = QFile::remove(folder.file("é.FTB2"));
-    const QStringList left = QDir(folder.path()).entryList({ "*.FTB2*" }, QDir::Files | QDir::Hidden);
+    d.dialogAnswers = QStringList({ chinese, folder->file("输出.FTB2"), folder->file("é.FTB2") });
+    for (const char *b : { "btn_import", "btn_out", "btn_out" })
+        click(d, b);
+    // Checked and removed under Latin-1, the one encoding that names it.
+    const bool latinWritten = QFile::remove(folder->file("é.FTB2"));
+    const QStringList left = QDir(folder->path()).entryList({ "*.FTB2*" }, QDir::Files | QDir::Hidden);
     QTextCodec::setCodecForLocale(saved);
     QCOMPARE(boxes.seen, QStringList({ "提示|文件打开失败！", "提示|文件导出失败！" }));
     QVERIFY(latinWritten);
-    QCOMPARE(left.size(), 1); // the Chinese file itself; nothing under a mangled name
+    QCOMPARE(left.size(), 1); // the Chinese file; nothing under a mangled name
 }
 
 QTEST_MAIN(TableTest)

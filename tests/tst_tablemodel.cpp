@@ -21,116 +21,51 @@ class TableModelTest : public QObject
     Q_OBJECT
 
 private slots:
-    void totalText_data();
-    void totalText();
-    void newRowsAndRenumbering();
-    void insertWithoutCurrentRowAppends();
-    void totalCountsWholeSecondsOnly();
-    void frequencyText_data();
-    void frequencyText();
-    void entryRowsShowTheRecord_data();
-    void entryRowsShowTheRecord();
-    void everyCellIsCentred();
+    void rowOperationsNumberAndCount();
+    void cellTexts_data();
+    void cellTexts();
 };
 
-void TableModelTest::totalText_data()
+void TableModelTest::rowOperationsNumberAndCount()
 {
-    QTest::addColumn<int>("seconds");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("3725") << 3725 << "01:02:05";
-    QTest::newRow("360000") << 360000 << "100:00:00";
-    QTest::newRow("0") << 0 << "00:00:00";
-    QTest::newRow("59") << 59 << "00:00:59";
-}
-
-void TableModelTest::totalText()
-{
-    QFETCH(int, seconds);
-    QFETCH(QString, text);
     TableModel m;
     QCOMPARE(m.totalText, QString("00:00:00"));
-    m.totalSeconds = seconds;
-    m.updateTotalText();
-    QCOMPARE(m.totalText, text);
-}
-
-void TableModelTest::newRowsAndRenumbering()
-{
-    TableModel m;
     m.appendDefaultRow();
-    QCOMPARE(QStringList({ "1", "1", "15", "15", "150" }),
-        QStringList({ column(m, 0)[0], column(m, 1)[0], column(m, 2)[0], column(m, 3)[0], column(m, 4)[0] }));
+    QCOMPARE(QStringList({ column(m, 0)[0], column(m, 1)[0], column(m, 2)[0], column(m, 3)[0], column(m, 4)[0] }),
+        QStringList({ "1", "1", "15", "15", "150" }));
     QCOMPARE(m.totalText, QString("00:00:15"));
     m.appendDefaultRow();
     m.appendDefaultRow();
-    m.setData(m.index(1, 2), "100");
-    QVERIFY(m.deleteRow(1)); // takes its own 100 s off, whatever the running total said
-    QCOMPARE(column(m, 0), QStringList({ "1", "3" }));
-    QCOMPARE(m.totalSeconds, 45 - 100);
-    m.recomputeTotal();
-    QCOMPARE(m.totalText, QString("00:00:30"));
+    QVERIFY(m.deleteRow(1));
+    QCOMPARE(column(m, 0), QStringList({ "1", "3" })); // not closed up
     m.appendDefaultRow();
     QCOMPARE(column(m, 0), QStringList({ "1", "3", "3" }));
     m.insertDefaultRow(0);
     QCOMPARE(column(m, 0), QStringList({ "1", "2", "3", "4" }));
-    QCOMPARE(m.totalText, QString("00:01:00"));
-
+    m.insertDefaultRow(-1); // no current row: at the end
+    QCOMPARE(column(m, 0), QStringList({ "1", "2", "3", "4", "5" }));
+    QCOMPARE(m.totalText, QString("00:01:15"));
     QVERIFY(!m.deleteRow(-1));
-    QCOMPARE(m.rowCount(), 4);
-    QCOMPARE(m.totalText, QString("00:01:00"));
-    m.clearRows();
-    m.clearRows();
-    QCOMPARE(m.rowCount(), 0);
-    QCOMPARE(m.totalText, QString("00:00:00"));
-}
+    QCOMPARE(m.rowCount(), 5);
 
-void TableModelTest::insertWithoutCurrentRowAppends()
-{
-    TableModel m;
-    m.appendDefaultRow();
-    m.setData(m.index(0, 1), "1/16");
-    m.insertDefaultRow(-1);
-    QCOMPARE(column(m, 0), QStringList({ "1", "2" }));
-    QCOMPARE(column(m, 1), QStringList({ "1/16", "1" }));
-    QCOMPARE(m.totalText, QString("00:00:30"));
-}
-
-void TableModelTest::totalCountsWholeSecondsOnly()
-{
-    TableModel m;
-    m.appendDefaultRow();
-    m.appendDefaultRow();
+    // 12.5 s reads as 12.5 but counts 0 in the total.
     m.setData(m.index(0, 2), "12.5");
     m.setData(m.index(1, 2), "3600");
     QCOMPARE(m.sendTime(0), 12.5f);
     m.recomputeTotal();
-    QCOMPARE(m.totalSeconds, 3600);
-    QCOMPARE(m.totalText, QString("01:00:00"));
+    QCOMPARE(m.totalText, QString("01:00:45"));
+    m.clearRows();
+    QCOMPARE(m.rowCount(), 0);
+    QCOMPARE(m.totalText, QString("00:00:00"));
+
+    for (const auto &[seconds, text] : { std::pair<int, QString>(3725, "01:02:05"), { 360000, "100:00:00" } }) {
+        m.totalSeconds = seconds;
+        m.updateTotalText();
+        QCOMPARE(m.totalText, text);
+    }
 }
 
-void TableModelTest::frequencyText_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<float>("hz");
-    QTest::newRow("1/16") << "1/16" << 0.0625f;
-    QTest::newRow("spaces") << " 1/2 " << 0.5f;
-    QTest::newRow("8192") << "8192" << 8192.0f;
-    QTest::newRow("1.5") << "1.5" << 1.5f;
-    QTest::newRow("not a number") << "abc" << 0.0f;
-    QTest::newRow("nothing after the slash") << "1/" << float(INFINITY);
-}
-
-void TableModelTest::frequencyText()
-{
-    QFETCH(QString, text);
-    QFETCH(float, hz);
-    TableModel m;
-    m.appendDefaultRow();
-    m.setData(m.index(0, 1), text);
-    QCOMPARE(m.frequency(0), hz);
-}
-
-void TableModelTest::entryRowsShowTheRecord_data()
+void TableModelTest::cellTexts_data()
 {
     QTest::addColumn<float>("freq");
     QTest::addColumn<float>("seconds");
@@ -151,7 +86,7 @@ void TableModelTest::entryRowsShowTheRecord_data()
                           << "2" << 0.0f;
 }
 
-void TableModelTest::entryRowsShowTheRecord()
+void TableModelTest::cellTexts()
 {
     QFETCH(float, freq);
     QFETCH(float, seconds);
@@ -161,23 +96,21 @@ void TableModelTest::entryRowsShowTheRecord()
     TableModel m;
     m.appendDefaultRow();
     m.insertEntryRow(1, { 2400, freq, 77, seconds });
-    QCOMPARE(column(m, 0), QStringList({ "1", "2" }));
     QCOMPARE(column(m, 1)[1], freqText);
     QCOMPARE(column(m, 2)[1], timeText);
-    QCOMPARE(m.periodCount(1), 77);
-    QCOMPARE(m.sampleRate(1), 2400);
     QCOMPARE(m.frequency(1), readBack);
-    QCOMPARE(m.totalSeconds, 15 + timeText.toInt());
-}
-
-void TableModelTest::everyCellIsCentred()
-{
-    TableModel m;
-    m.appendDefaultRow();
-    QCOMPARE(m.columnCount(), 5);
-    QCOMPARE(m.headerData(2, Qt::Horizontal).toString(), QString("发送时长(S)"));
+    QCOMPARE(QVector<int>({ m.periodCount(1), m.sampleRate(1), m.totalSeconds }),
+        QVector<int>({ 77, 2400, 15 + timeText.toInt() }));
     for (int col = 0; col < 5; ++col)
-        QCOMPARE(m.index(0, col).data(Qt::TextAlignmentRole).toInt(), 132);
+        QCOMPARE(m.index(1, col).data(Qt::TextAlignmentRole).toInt(), 132);
+
+    // Typed texts: spaces around, nothing after the slash, not a number.
+    const QStringList typed = { " 1/2 ", "1/", "abc" };
+    const float want[] = { 0.5f, float(INFINITY), 0.0f };
+    for (int i = 0; i < 3; ++i) {
+        m.setData(m.index(0, 1), typed[i]);
+        QCOMPARE(m.frequency(0), want[i]);
+    }
 }
 
 QTEST_GUILESS_MAIN(TableModelTest)
