@@ -3,7 +3,11 @@
 #include "app/appfolder.h"
 #include "app/srcdesk.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 // Gives the tests the controller's state, and its widgets by object name.
@@ -21,6 +25,9 @@ public:
     using SrcDesk::linkIdle;
     using SrcDesk::logLines;
     using SrcDesk::logModel;
+    using SrcDesk::on_btn_out_clicked;
+    using SrcDesk::onModelChanged;
+    using SrcDesk::onTableItemChanged;
     using SrcDesk::pendingFrame;
     using SrcDesk::pollTimer;
     using SrcDesk::portIndex;
@@ -35,6 +42,21 @@ public:
     using SrcDesk::tableModel;
     using SrcDesk::transmitting;
     using SrcDesk::versionCompatible;
+
+    // The table's file dialogs, answered from a list; none left is a cancel.
+    struct DialogCall
+    {
+        bool forReading;
+        QString caption, dir, filter;
+    };
+    QList<DialogCall> dialogCalls;
+    QStringList dialogAnswers;
+    QString AskTableFileName(
+        bool forReading, const QString &caption, const QString &dir, const QString &filter) override
+    {
+        dialogCalls.append({ forReading, caption, dir, filter });
+        return dialogAnswers.isEmpty() ? QString() : dialogAnswers.takeFirst();
+    }
 
     template <class T> T *w(const char *name) const
     {
@@ -57,6 +79,32 @@ public:
 
 private:
     QTemporaryDir dir;
+};
+
+// Answers every message box that opens while it lives, keeping "title|text"
+// of each. Boxes are modal, so by the time the action that opened one returns,
+// it has been answered and recorded.
+class BoxAnswerer
+{
+public:
+    explicit BoxAnswerer(QMessageBox::StandardButton answer = QMessageBox::Ok)
+    {
+        QObject::connect(&timer, &QTimer::timeout, [this, answer] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            seen << box->windowTitle() + "|" + box->text();
+            if (QAbstractButton *button = box->button(answer))
+                button->click();
+            else
+                box->reject();
+        });
+        timer.start(10);
+    }
+    QStringList seen;
+
+private:
+    QTimer timer;
 };
 
 // Lines of today's log file in the given folder, without their time stamps.

@@ -9,6 +9,8 @@
 constexpr int CSAMT_MAX_FREQ_NUM = 128;
 constexpr int MAX_FILE_NAME_LEN = 256;
 constexpr int CSAMT_COIL_NAME_MAX_LEN = 9;
+constexpr int CSAMT_CHANNEL_NUM = 6;
+constexpr int CSAMT_CHANNEL_TEXT_LEN = 10;
 
 struct freq_item
 {
@@ -41,3 +43,54 @@ struct SettingsRecord
     char tableFile[MAX_FILE_NAME_LEN];
 };
 #pragma pack(pop)
+
+// The receiver's channel set-up that travels with the tables between tools.
+struct channel_table
+{
+    int32_t channel_id[CSAMT_CHANNEL_NUM];
+    int16_t channel_kind[CSAMT_CHANNEL_NUM]; // 1 electric, 2 magnetic
+    char coil_name[CSAMT_CHANNEL_NUM][CSAMT_CHANNEL_TEXT_LEN];
+    char coil_serial[CSAMT_CHANNEL_NUM][CSAMT_CHANNEL_TEXT_LEN];
+};
+
+// Stream wrappers: fopen, and fread/fwrite counting bytes.
+FILE *csamt_fopen(const char *path, const char *mode);
+int csamt_fread(FILE *fp, void *buffer, int n);
+int csamt_fwrite(FILE *fp, const void *buffer, int n);
+
+// FTB2 files. The reader returns 1, or -1 with the record untouched when the
+// file is short or breaks a limit; the writer returns the bytes it wrote.
+int freq_table_read(FILE *fp, freq_table *table);
+int freq_table_write(FILE *fp, const freq_table *table);
+// The length of the file freq_table_write makes of this record.
+int freq_table_file_size(const freq_table *table);
+void freq_table_init(freq_table *table);
+
+// param.config: -1 when not even the version word is there, else 1; fields
+// a short file does not reach keep what the record held.
+int settings_read(FILE *fp, SettingsRecord *rec);
+int settings_write(FILE *fp, const SettingsRecord *rec);
+
+// Entry helpers. The "tail" forms take the address of a record's freq_num,
+// through which the tools reach the entries that follow it.
+int freq_item_samples(const freq_item *item);
+int freq_samples(const int32_t *tail, int index);
+double freq_item_duration(const freq_item *item);
+double freq_duration(const int32_t *tail, int index);
+double freq_total_duration(const int32_t *tail);
+int freq_total_seconds(const int32_t *tail, int count);
+double linear_value(float base, float step, int16_t index);
+int harmonic_multiplier(const freq_table *table, int k);
+float harmonic_freq(const freq_table *table, int index, int k);
+void send_time_from_samples(int factor, freq_item *item);
+double min_time(int a, int b);
+
+// Truncates toward zero; NaN and values outside int32 give INT32_MIN, as the
+// transmitter's tools have always read an overflowed count.
+int32_t csamt_trunc_int32(double value);
+
+const char *channel_kind_text(int kind);
+int channel_kind_from_text(const char *text);
+void channel_table_init(channel_table *table);
+int channel_table_read(FILE *fp, channel_table *table);
+int channel_table_write(FILE *fp, const channel_table *table);

@@ -652,6 +652,10 @@
         <translation>File export failed!</translation>
     </message>
     <message>
+        <source>频率表最多只能有127行！</source>
+        <translation>The frequency table can hold at most 127 rows!</translation>
+    </message>
+    <message>
         <source>警告：超时！</source>
         <translation>Warning: Timeout!</translation>
     </message>

@@ -2,6 +2,7 @@
 #include "ui_srcdesk.h"
 
 #include <QComboBox>
+#include <QHeaderView>
 #include <QRegExp>
 #include <QRegExpValidator>
 #include <QSerialPort>
@@ -10,6 +11,9 @@
 #include <QTimer>
 
 #include <cmath>
+
+#include "table/delegates.h"
+#include "table/tablemodel.h"
 
 namespace {
 
@@ -44,6 +48,11 @@ SrcDesk::SrcDesk(QWidget *parent)
     ui->setupUi(this);
     LogToFile(tr("应用启动!"));
     init();
+
+    connect(ui->rBtn_single, SIGNAL(toggled(bool)), this, SLOT(onModelChanged(bool)));
+    // Only the default delegate's editors (the sending time) move the total.
+    connect(ui->tableView->itemDelegate(), SIGNAL(closeEditor(QWidget *, QAbstractItemDelegate::EndEditHint)), this,
+        SLOT(onTableItemChanged()));
 }
 
 SrcDesk::~SrcDesk()
@@ -61,7 +70,22 @@ void SrcDesk::init()
     LogToFile(tr("应用初始化..."));
 
     serialPort = new QSerialPort(this);
+    // Defined header fields even for an export made before any file is read.
+    freq_table_init(&freqTable);
     freqData = &freqTable.freq_num;
+
+    tableModel = new TableModel(this);
+
+    QTableView *view = ui->tableView;
+    view->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    view->horizontalHeader()->setStyleSheet("QHeaderView::section{background-color:rgb(236, 233, 216);}");
+    view->verticalHeader()->hide();
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setItemDelegateForColumn(0, new LocalDelegate(view));
+    view->setItemDelegateForColumn(1, new ComboBoxDelegate(view));
+    view->setModel(tableModel);
+    view->setColumnHidden(3, true);
+    view->setColumnHidden(4, true);
 
     responseTimer = new QTimer(this);
     pollTimer = new QTimer(this);
@@ -92,6 +116,8 @@ void SrcDesk::init()
 
     ShowInterruptProtection(false);
     SetWarningVisible(false, QString());
+
+    ApplyOutputMode(true);
 
     LogToFile(tr("应用初始化完成."));
 }

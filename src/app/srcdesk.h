@@ -51,7 +51,42 @@ public:
     void EnableStartStop(bool canStart, bool canStop);
     void EnableSettings(bool enable);
 
+    // Output mode and signal selection (transmission/outputmode.cpp)
+    void ApplyOutputMode(bool single);
+    float SelectedFrequency();
+    void EntryFromRow(freq_item &entry, int row);
+    void TransferEntry(freq_item &entry, int row, bool toRecord);
+    void BuildFreqTable();
+    void SyncFreqTable(bool toRecord);
+
+    // Frequency table file (table/tablefile.cpp)
+    FILE *OpenTableFile(bool forReading);
+
+protected slots:
+    // Frequency table (table/tablefile.cpp, table/tablerows.cpp)
+    void on_btn_import_clicked();
+    void on_btn_out_clicked();
+    void on_btn_insert_clicked();
+    void on_btn_add_clicked();
+    void on_btn_delete_clicked();
+    void on_btn_clear_clicked();
+    void onTableItemChanged();
+
+    // Output mode (transmission/outputmode.cpp)
+    void onModelChanged(bool);
+
 protected:
+    // Frequency table (table/tablefile.cpp, table/tablerows.cpp). The dialogs
+    // sit behind a virtual so the tests can answer them without a person.
+    virtual QString AskTableFileName(
+        bool forReading, const QString &caption, const QString &dir, const QString &filter);
+    QString ChooseTableFile(bool forReading);
+    bool RoomForAnotherRow();
+    // Where the next open dialog starts: the application folder at first,
+    // then the file chosen last (empty after a cancel).
+    QString tableOpenDir;
+    bool tableOpenDirSet = false;
+
     Ui::SrcDesk *ui;
     QTimer *responseTimer = nullptr;
     QTimer *pollTimer = nullptr;

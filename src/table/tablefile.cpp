@@ -1,0 +1,131 @@
+#include "table/tablefile.h"
+
+#include "app/appfolder.h"
+#include "app/srcdesk.h"
+#include "table/codepage.h"
+#include "table/renameover.h"
+#include "table/tablemodel.h"
+#include "ui_srcdesk.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QTemporaryFile>
+
+namespace {
+
+const char kFilter[] = "Text File(*.FTB2)";
+
+} // namespace
+
+bool NarrowPath(const QString &path, QByteArray *narrow)
+{
+    if (path.isEmpty())
+        return false;
+    const QByteArray utf8 = path.toUtf8();
+    *narrow = Utf8ToLocal(utf8);
+    return !narrow->isEmpty() && LocalToUtf8(*narrow) == utf8;
+}
+
+bool SaveFreqTableFile(const QString &path, const freq_table *table)
+{
+    QByteArray narrowTarget;
+    if (!NarrowPath(path, &narrowTarget))
+        return false;
+    QString target = path;
+    const QFileInfo info(path);
+    QFile::Permissions permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser
+        | QFile::ReadGroup | QFile::ReadOther;
+    if (info.exists()) {
+        // Replace what the link points at, and never a device or a folder.
+        target = info.canonicalFilePath();
+        const QFileInfo resolved(target);
+        if (!resolved.isFile() || !resolved.isWritable() || !NarrowPath(target, &narrowTarget))
+            return false;
+        permissions = resolved.permissions();
+    }
+
+    QTemporaryFile reserve(target + ".XXXXXX");
+    reserve.setAutoRemove(false);
+    if (!reserve.open())
+        return false;
+    const QString partPath = reserve.fileName();
+    reserve.close();
+
+    QByteArray narrowPart;
+    FILE *fp = NarrowPath(partPath, &narrowPart) ? csamt_fopen(narrowPart.constData(), "wb") : nullptr;
+    bool ok = fp != nullptr;
+    if (ok) {
+        ok = freq_table_write(fp, table) == freq_table_file_size(table);
+        ok = std::fflush(fp) == 0 && ok;
+        ok = !std::ferror(fp) && ok;
+        ok = std::fclose(fp) == 0 && ok;
+    }
+    ok = ok && QFile::setPermissions(partPath, permissions);
+    ok = ok && RenameOver(narrowPart, narrowTarget);
+    if (!ok)
+        QFile::remove(partPath);
+    return ok;
+}
+
+QString SrcDesk::AskTableFileName(bool forReading, const QString &caption, const QString &dir, const QString &filter)
+{
+    if (forReading)
+        return QFileDialog::getOpenFileName(this, caption, dir, filter);
+    return QFileDialog::getSaveFileName(this, caption, dir, filter);
+}
+
+QString SrcDesk::ChooseTableFile(bool forReading)
+{
+    if (!forReading)
+        return AskTableFileName(false, "Save File", "/transParam", kFilter);
+    if (!tableOpenDirSet) {
+        tableOpenDir = AppFolder();
+        tableOpenDirSet = true;
+    }
+    tableOpenDir = AskTableFileName(true, "Open File", tableOpenDir, kFilter);
+    return tableOpenDir;
+}
+
+// The export does not come here for its stream: it writes beside the target
+// (SaveFreqTableFile) instead of truncating the target at once.
+FILE *SrcDesk::OpenTableFile(bool forReading)
+{
+    QByteArray narrow;
+    if (!NarrowPath(ChooseTableFile(forReading), &narrow))
+        return nullptr;
+    return csamt_fopen(narrow.constData(), forReading ? "rb" : "wb");
+}
+
+void SrcDesk::on_btn_import_clicked()
+{
+    FILE *fp = OpenTableFile(true);
+    if (!fp) {
+        QMessageBox::warning(this, tr("提示"), tr("文件打开失败！"), QMessageBox::Ok);
+        return;
+    }
+    const int result = freq_table_read(fp, &freqTable);
+    freqData = &freqTable.freq_num;
+    std::fclose(fp);
+    // A refused file leaves both the record and the operator's table alone.
+    if (result != 1) {
+        QMessageBox::warning(this, tr("提示"), tr("文件打开失败！"), QMessageBox::Ok);
+        return;
+    }
+    SyncFreqTable(false);
+    ui->label_total_sec->setText(tableModel->totalText);
+}
+
+void SrcDesk::on_btn_out_clicked()
+{
+    if (tableModel->rowCount() == 0)
+        return;
+    const QString target = ChooseTableFile(false);
+    if (!target.isEmpty()) {
+        BuildFreqTable();
+        if (SaveFreqTableFile(target, &freqTable))
+            return;
+    }
+    QMessageBox::warning(this, tr("提示"), tr("文件导出失败！"), QMessageBox::Ok);
+}

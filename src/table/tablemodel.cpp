@@ -1,0 +1,148 @@
+#include "table/tablemodel.h"
+
+#include <QStringList>
+
+#include <cmath>
+
+namespace {
+
+enum Column { ColNumber, ColFrequency, ColSendTime, ColPeriods, ColSampleRate, ColumnCount };
+
+// A row made by the buttons: 1 Hz for 15 s at 150 Hz sampling.
+const int kDefaultSeconds = 15;
+
+QString twoDigits(int value)
+{
+    const QString text = QString::number(value);
+    return text.size() == 1 ? "0" + text : text;
+}
+
+} // namespace
+
+TableModel::TableModel(QObject *parent)
+    : QStandardItemModel(parent)
+    , totalText(tr("00:00:00"))
+{
+    setColumnCount(ColumnCount);
+    setHeaderData(ColNumber, Qt::Horizontal, tr("编号"), Qt::EditRole);
+    setHeaderData(ColFrequency, Qt::Horizontal, tr("频率(Hz)"), Qt::EditRole);
+    setHeaderData(ColSendTime, Qt::Horizontal, tr("发送时长(S)"), Qt::EditRole);
+    setHeaderData(ColPeriods, Qt::Horizontal, tr("周期数"), Qt::EditRole);
+    setHeaderData(ColSampleRate, Qt::Horizontal, tr("采样率(Hz)"), Qt::EditRole);
+}
+
+QVariant TableModel::data(const QModelIndex &index, int role) const
+{
+    if (role == Qt::TextAlignmentRole)
+        return int(Qt::AlignHCenter | Qt::AlignVCenter);
+    return QStandardItemModel::data(index, role);
+}
+
+QString TableModel::cellText(int row, int column) const
+{
+    return data(index(row, column), Qt::DisplayRole).toString();
+}
+
+float TableModel::frequency(int row) const
+{
+    const QString text = cellText(row, ColFrequency).trimmed();
+    if (!text.contains("/"))
+        return text.toFloat();
+    const QStringList parts = text.split("/", Qt::KeepEmptyParts);
+    return parts.at(0).toFloat() / parts.at(1).toFloat();
+}
+
+float TableModel::sendTime(int row) const
+{
+    return cellText(row, ColSendTime).toFloat();
+}
+
+int TableModel::periodCount(int row) const
+{
+    return cellText(row, ColPeriods).toInt(nullptr, 10);
+}
+
+int TableModel::sampleRate(int row) const
+{
+    return cellText(row, ColSampleRate).toInt(nullptr, 10);
+}
+
+void TableModel::insertCells(int row, const QStringList &texts)
+{
+    QList<QStandardItem *> items;
+    for (const QString &text : texts)
+        items << new QStandardItem(text);
+    insertRow(row, items);
+}
+
+void TableModel::appendDefaultRow()
+{
+    const int n = rowCount();
+    insertCells(n, { QString::number(n + 1), "1", "15", "15", "150" });
+    totalSeconds += kDefaultSeconds;
+    updateTotalText();
+}
+
+void TableModel::insertDefaultRow(int row)
+{
+    const int n = rowCount();
+    if (row < 0)
+        row = n;
+    insertCells(row, { QString::number(n + 1), "1", "15", "15", "150" });
+    totalSeconds += kDefaultSeconds;
+    updateTotalText();
+    for (int i = row; i < rowCount(); ++i)
+        item(i, ColNumber)->setText(QString::number(i + 1));
+}
+
+void TableModel::insertEntryRow(int row, const freq_item &entry)
+{
+    const int seconds = csamt_trunc_int32(double(entry.send_time) + 0.5);
+    QString frequencyText;
+    // Only a true fraction of a hertz takes the 1/N form; 0 or a negative
+    // value would otherwise show as a nonsense divisor.
+    if (entry.freq > 0.0f && entry.freq < 1.0f)
+        frequencyText = tr("1/%1").arg(QString::number(std::trunc(1.0 / double(entry.freq)), 'f', 0));
+    else
+        frequencyText = tr("%1").arg(double(entry.freq), 0, 'g', 6);
+    insertCells(row,
+        { QString::number(row + 1), frequencyText, QString::number(seconds), QString::number(entry.period_num),
+            QString::number(entry.sample_rate) });
+    totalSeconds += seconds;
+    updateTotalText();
+}
+
+bool TableModel::deleteRow(int row)
+{
+    if (row < 0)
+        return false;
+    totalSeconds -= cellText(row, ColSendTime).toInt(nullptr, 10);
+    updateTotalText();
+    removeRow(row);
+    return true;
+}
+
+void TableModel::clearRows()
+{
+    while (rowCount() > 0)
+        removeRow(0);
+    totalSeconds = 0;
+    updateTotalText();
+}
+
+void TableModel::recomputeTotal()
+{
+    int total = 0;
+    for (int row = 0; row < rowCount(); ++row)
+        total += cellText(row, ColSendTime).toInt(nullptr, 10);
+    totalSeconds = total;
+    updateTotalText();
+}
+
+void TableModel::updateTotalText()
+{
+    const int h = totalSeconds / 3600;
+    const int m = totalSeconds % 3600 / 60;
+    const int s = totalSeconds % 3600 % 60;
+    totalText = twoDigits(h) + ":" + twoDigits(m) + ":" + twoDigits(s);
+}

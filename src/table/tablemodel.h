@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QStandardItemModel>
+#include <QString>
+
+#include "EM/csamt_pub.h"
+
+// The frequency table the operator edits: number, frequency, sending time and
+// the hidden period count and sampling rate, all held as texts.
+class TableModel : public QStandardItemModel
+{
+    Q_OBJECT
+
+public:
+    // The most rows a table file can carry.
+    static constexpr int MaxRows = CSAMT_MAX_FREQ_NUM - 1;
+
+    explicit TableModel(QObject *parent = nullptr);
+
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+
+    float frequency(int row) const;
+    float sendTime(int row) const;
+    int periodCount(int row) const;
+    int sampleRate(int row) const;
+
+    void appendDefaultRow();
+    void insertDefaultRow(int row);
+    void insertEntryRow(int row, const freq_item &entry);
+    bool deleteRow(int row);
+    void clearRows();
+    void recomputeTotal();
+    void updateTotalText();
+
+    QString totalText;
+    int totalSeconds = 0;
+
+private:
+    QString cellText(int row, int column) const;
+    void insertCells(int row, const QStringList &texts);
+};
