@@ -22,6 +22,7 @@ public:
     using SrcDesk::logLines;
     using SrcDesk::logModel;
     using SrcDesk::pendingFrame;
+    using SrcDesk::pendingLength;
     using SrcDesk::pollTimer;
     using SrcDesk::portIndex;
     using SrcDesk::receiveBuffer;

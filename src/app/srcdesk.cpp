@@ -44,6 +44,9 @@ SrcDesk::SrcDesk(QWidget *parent)
     ui->setupUi(this);
     LogToFile(tr("应用启动!"));
     init();
+
+    connect(responseTimer, &QTimer::timeout, this, &SrcDesk::serialTimeOut);
+    connect(pollTimer, &QTimer::timeout, this, &SrcDesk::TimeUpdate);
 }
 
 SrcDesk::~SrcDesk()

@@ -3,15 +3,16 @@
 #include <QByteArray>
 #include <QList>
 #include <QMainWindow>
-#include <QSerialPortInfo>
+#include <QSerialPort>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
+
 #include "EM/csamt_pub.h"
 #include "transmission/timeutil.h"
 
-class QSerialPort;
 class QStringListModel;
 class QTimer;
 class TableModel;
@@ -51,6 +52,40 @@ public:
     void EnableStartStop(bool canStart, bool canStop);
     void EnableSettings(bool enable);
 
+    // Transmitter link: the scan's candidates as system locations. The product
+    // lists the machine's serial ports; tests and the demo hand in their own.
+    void SetPortSource(std::function<QStringList()> source);
+
+    // Command transaction (link/transaction.cpp)
+    void SendCommand();
+    void StopResponseTimer();
+
+    // Serial port management (link/portmanagement.cpp)
+    void ScanPorts();
+    void OpenPort();
+    void ConfigurePort();
+    bool CheckLink();
+    void ClosePort();
+
+    // Command set and answers (commands/)
+    void TestConnection();
+    void PollDeviceStatus();
+    void QueryVersion();
+    void QueryGpsTime();
+    void DispatchResponse();
+    void ApplyDeviceStatus();
+    static QList<bool> ByteToBits(quint8 value);
+    void ApplyVersion();
+    static QString ByteToHex(quint8 value);
+    void ShowGpsTime();
+
+protected slots:
+    // Transmitter link and commands
+    void serialTimeOut();
+    void TimeUpdate();
+    void on_pushButton_clicked();
+    void ReadData();
+
 protected:
     Ui::SrcDesk *ui;
     QTimer *responseTimer = nullptr;
@@ -63,7 +98,7 @@ protected:
     TimeUtil timeUtil;
     QSerialPort *serialPort = nullptr;
     TableModel *tableModel = nullptr;
-    QList<QSerialPortInfo> foundPorts;
+    QStringList foundPorts; // system locations, so a pseudo-terminal can stand in for a port
     int portIndex = 0;
     float freqLadder[26] = {};
     freq_table freqTable {};
@@ -85,6 +120,14 @@ protected:
     // Fixed at the first written line of the run, so a run past midnight
     // keeps writing into the file of the day it started.
     QString logFilePath;
+
+    // Transmitter link
+    std::function<QStringList()> portSource;
+    bool linkLossShown = false; // a vanished port is painted once, not every second
+    void SetPendingFrame(const unsigned char *frame, int length);
+    void ShowLinkLoss();
+    void DropPort();
+    void OnPortError(QSerialPort::SerialPortError error);
 
 private:
     void init();
