@@ -149,6 +149,8 @@ void Transmitter::closeLine()
     if (!linkPath.isEmpty())
         QFile::remove(linkPath);
     outgoing.clear();
+    answerQueue.clear();
+    pumping = false;
     decoder.reset();
     silence->stop();
 }
@@ -159,6 +161,8 @@ void Transmitter::unplug()
         closeLine();
     } else if (mode == Mode::Device && device) {
         ++lineGeneration;
+        answerQueue.clear();
+        pumping = false;
         device->close();
     } else {
         return;
@@ -222,6 +226,7 @@ void Transmitter::readDevice()
 
 void Transmitter::takeBytes(const QByteArray &data)
 {
+    emit bytesReceived(data);
     const QList<DecodedItem> items = decoder.feed(data);
     if (decoder.isPending())
         silence->start();
@@ -325,37 +330,37 @@ void Transmitter::handleCommand(const QByteArray &payload)
 
 void Transmitter::sendAnswer(const QByteArray &frame, const FaultSpec &fault)
 {
-    const int generation = lineGeneration;
-    if (fault.kind == Fault::Delay && fault.delayMs > 0) {
-        QTimer::singleShot(fault.delayMs, this, [this, frame, generation] {
-            if (generation == lineGeneration)
-                writeLine(frame);
-        });
-        return;
-    }
     if (fault.kind == Fault::Split) {
         const int count = qBound(1, fault.pieces, frame.size());
-        QList<QByteArray> pieces;
         for (int i = 0; i < count; ++i) {
             const int from = frame.size() * i / count;
             const int to = frame.size() * (i + 1) / count;
-            pieces.append(frame.mid(from, to - from));
+            answerQueue.append({ frame.mid(from, to - from), i == 0 ? 0 : qMax(0, fault.pauseMs) });
         }
-        writePieces(pieces, fault.pauseMs, generation);
-        return;
+    } else {
+        answerQueue.append({ frame, fault.kind == Fault::Delay ? qMax(0, fault.delayMs) : 0 });
     }
-    writeLine(frame);
+    pumpAnswers();
 }
 
-void Transmitter::writePieces(QList<QByteArray> pieces, int pauseMs, int generation)
+void Transmitter::pumpAnswers()
 {
-    if (pieces.isEmpty() || generation != lineGeneration)
-        return;
-    writeLine(pieces.takeFirst());
-    if (pieces.isEmpty())
-        return;
-    QTimer::singleShot(
-        qMax(0, pauseMs), this, [this, pieces, pauseMs, generation] { writePieces(pieces, pauseMs, generation); });
+    while (!pumping && !answerQueue.isEmpty()) {
+        Piece &next = answerQueue.first();
+        if (next.waitMs > 0) {
+            pumping = true;
+            const int generation = lineGeneration;
+            QTimer::singleShot(next.waitMs, this, [this, generation] {
+                if (generation != lineGeneration)
+                    return;
+                pumping = false;
+                answerQueue.first().waitMs = 0;
+                pumpAnswers();
+            });
+            return;
+        }
+        writeLine(answerQueue.takeFirst().bytes);
+    }
 }
 
 QByteArray Transmitter::execute(const QByteArray &payload, bool refuse)

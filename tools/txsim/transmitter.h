@@ -102,6 +102,7 @@ signals:
     void commandReceived(const QByteArray &payload);
     void answered(const QByteArray &bytesWritten); // once per write, so once per piece of a split answer
     void badFrameReceived(const QByteArray &bytes);
+    void bytesReceived(const QByteArray &bytes); // raw, as read from the line
     void refused(const QByteArray &payload, const QString &why);
     void unplugged();
     void replugged();
@@ -120,7 +121,7 @@ private:
     void handleCommand(const QByteArray &payload);
     QByteArray execute(const QByteArray &payload, bool refuse);
     void sendAnswer(const QByteArray &frame, const FaultSpec &fault);
-    void writePieces(QList<QByteArray> pieces, int pauseMs, int generation);
+    void pumpAnswers();
     FaultSpec takeFault(quint8 code);
     Phase phase() const;
 
@@ -136,8 +137,16 @@ private:
     QTimer *silence = nullptr;
     FrameDecoder decoder;
     QString lastError;
-    // Answers scheduled by Delay/Split faults belong to one line: a replug
-    // must not deliver them to the next.
+    // Answers leave in the order of their commands, like from the device's
+    // single UART: a delayed or split answer holds back the ones after it.
+    struct Piece
+    {
+        QByteArray bytes;
+        int waitMs = 0;
+    };
+    QList<Piece> answerQueue;
+    bool pumping = false;
+    // A scheduled piece belongs to one line: a replug must not deliver it.
     int lineGeneration = 0;
 
     quint8 version = 0x21;
