@@ -29,6 +29,7 @@ public:
     using SrcDesk::onModelChanged;
     using SrcDesk::onTableItemChanged;
     using SrcDesk::pendingFrame;
+    using SrcDesk::pendingLength;
     using SrcDesk::pollTimer;
     using SrcDesk::portIndex;
     using SrcDesk::receiveBuffer;

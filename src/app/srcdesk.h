@@ -3,15 +3,16 @@
 #include <QByteArray>
 #include <QList>
 #include <QMainWindow>
-#include <QSerialPortInfo>
+#include <QSerialPort>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
+
 #include "EM/csamt_pub.h"
 #include "transmission/timeutil.h"
 
-class QSerialPort;
 class QStringListModel;
 class QTimer;
 class TableModel;
@@ -51,6 +52,33 @@ public:
     void EnableStartStop(bool canStart, bool canStop);
     void EnableSettings(bool enable);
 
+    // Transmitter link: the scan's candidates as system locations. The product
+    // lists the machine's serial ports; tests and the demo hand in their own.
+    void SetPortSource(std::function<QStringList()> source);
+
+    // Command transaction (link/transaction.cpp)
+    void SendCommand();
+    void StopResponseTimer();
+
+    // Serial port management (link/portmanagement.cpp)
+    void ScanPorts();
+    void OpenPort();
+    void ConfigurePort();
+    bool CheckLink();
+    void ClosePort();
+
+    // Command set and answers (commands/)
+    void TestConnection();
+    void PollDeviceStatus();
+    void QueryVersion();
+    void QueryGpsTime();
+    void DispatchResponse();
+    void ApplyDeviceStatus();
+    static QList<bool> ByteToBits(quint8 value);
+    void ApplyVersion();
+    static QString ByteToHex(quint8 value);
+    void ShowGpsTime();
+
     // Output mode and signal selection (transmission/outputmode.cpp)
     void ApplyOutputMode(bool single);
     float SelectedFrequency();
@@ -63,7 +91,9 @@ public:
     FILE *OpenTableFile(bool forReading);
 
 protected slots:
-    // Frequency table (table/tablefile.cpp, table/tablerows.cpp)
+    void serialTimeOut();
+    void TimeUpdate();
+    void on_pushButton_clicked();
     void on_btn_import_clicked();
     void on_btn_out_clicked();
     void on_btn_insert_clicked();
@@ -71,8 +101,7 @@ protected slots:
     void on_btn_delete_clicked();
     void on_btn_clear_clicked();
     void onTableItemChanged();
-
-    // Output mode (transmission/outputmode.cpp)
+    void ReadData();
     void onModelChanged(bool);
 
 protected:
@@ -98,7 +127,7 @@ protected:
     TimeUtil timeUtil;
     QSerialPort *serialPort = nullptr;
     TableModel *tableModel = nullptr;
-    QList<QSerialPortInfo> foundPorts;
+    QStringList foundPorts; // system locations, so a pseudo-terminal can stand in for a port
     int portIndex = 0;
     float freqLadder[26] = {};
     freq_table freqTable {};
@@ -120,6 +149,14 @@ protected:
     // Fixed at the first written line of the run, so a run past midnight
     // keeps writing into the file of the day it started.
     QString logFilePath;
+
+    // Transmitter link
+    std::function<QStringList()> portSource;
+    bool linkLossShown = false; // a vanished port is painted once, not every second
+    void SetPendingFrame(const unsigned char *frame, int length);
+    void ShowLinkLoss();
+    void DropPort();
+    void OnPortError(QSerialPort::SerialPortError error);
 
 private:
     void init();

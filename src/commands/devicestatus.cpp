@@ -1,0 +1,72 @@
+#include "app/srcdesk.h"
+#include "commands/commandset.h"
+#include "link/framecodec.h"
+
+void SrcDesk::PollDeviceStatus()
+{
+    static unsigned char out[FrameAreaSize(3)];
+    const unsigned char payload[3] = { CommandCode::DeviceStatus, 0x00, 0x01 };
+
+    CommandState = 5;
+    linkIdle = false;
+    SetPendingFrame(out, EncodeFrame(out, payload, sizeof payload));
+    SendCommand();
+}
+
+QList<bool> SrcDesk::ByteToBits(quint8 value)
+{
+    QList<bool> bits;
+    for (int i = 0; i < 8; ++i)
+        bits.append((value >> i) & 1);
+    return bits;
+}
+
+void SrcDesk::ApplyDeviceStatus()
+{
+    if (receiveBuffer.size() < 10)
+        return;
+    const QList<bool> bits = ByteToBits(static_cast<quint8>(receiveBuffer.at(6)));
+
+    if (bits[7]) {
+        transmitting = false;
+        ShowWorkStatus(tr("工作中"), 1);
+        EnableStartStop(false, true);
+        EnableSettings(false);
+    } else if (!transmitting) {
+        ShowWorkStatus(tr("空闲"), 0);
+        EnableStartStop(true, false);
+        EnableSettings(true);
+    }
+    // Bit 7 clear while a start is pending: the accepted start keeps its
+    // "waiting to send" state until the transmitter reports it runs.
+
+    gpsLocked = bits[6];
+    ShowGpsStatus(gpsLocked ? tr("已锁定") : tr("未锁定"), gpsLocked ? 1 : 2, 1);
+    gpsLeapDone = bits[5];
+    ShowGpsStatus(gpsLeapDone ? tr("已闰秒") : tr("未闰秒"), gpsLeapDone ? 1 : 2, 2);
+
+    struct Warning
+    {
+        int bit;
+        QString first;
+        QString further;
+    };
+    const Warning warnings[4] = {
+        { 4, tr("设备过温"), tr(",过温") },
+        { 3, tr("设备过压"), tr(",过压") },
+        { 2, tr("设备过流"), tr(",过流") },
+        { 1, tr("设备缺水"), tr(",缺水") },
+    };
+    QString warning;
+    for (const Warning &w : warnings) {
+        if (!bits[w.bit])
+            continue;
+        warning += warning.isEmpty() ? w.first : w.further;
+    }
+
+    ShowInterruptProtection(bits[0]);
+    if (!warning.isEmpty())
+        ShowWarning(warning);
+    else
+        SetWarningVisible(false, QString());
+}

@@ -1,0 +1,5 @@
+#pragma once
+
+// The wait cursor covers the synchronous part of the scan only.
+void SetWaitCursor();
+void RestoreCursor();

@@ -1,0 +1,85 @@
+#pragma once
+
+// The far end of a pseudo-terminal for tests that need byte-exact control of
+// what the program receives and when. POSIX only, like the tests that use it.
+
+#include <QByteArray>
+#include <QObject>
+#include <QSocketNotifier>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+class PtyPeer : public QObject
+{
+public:
+    PtyPeer()
+    {
+        master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+            qFatal("no pseudo-terminal");
+        const QByteArray slave = ptsname(master);
+        // The program sees a private name: a pseudo-terminal's own number is
+        // reused by the next one opened anywhere on the machine.
+        path = folder.filePath("ttyPEER");
+        if (::symlink(slave.constData(), path.toLocal8Bit().constData()) != 0)
+            qFatal("no link to the pseudo-terminal");
+        // Held open so the line never hangs up while the program closes and
+        // reopens its side; raw, so no byte is translated.
+        keeper = ::open(slave.constData(), O_RDWR | O_NOCTTY);
+        termios tio {};
+        tcgetattr(keeper, &tio);
+        cfmakeraw(&tio);
+        tcsetattr(keeper, TCSANOW, &tio);
+        notifier = new QSocketNotifier(master, QSocketNotifier::Read, this);
+        connect(notifier, &QSocketNotifier::activated, this, [this] { drain(); });
+    }
+    ~PtyPeer() override { vanish(); }
+
+    QString slavePath() const { return path; }
+    QByteArray received() const { return bytes; }
+    void clearReceived() { bytes.clear(); }
+
+    void send(const QByteArray &data)
+    {
+        if (master >= 0 && ::write(master, data.constData(), size_t(data.size())) != data.size())
+            qWarning("short write to the pseudo-terminal");
+    }
+
+    // Like a pulled adapter: the program's open handle fails, the line is gone.
+    void vanish()
+    {
+        ::unlink(path.toLocal8Bit().constData());
+        delete notifier;
+        notifier = nullptr;
+        if (keeper >= 0)
+            ::close(keeper);
+        if (master >= 0)
+            ::close(master);
+        keeper = master = -1;
+    }
+
+private:
+    void drain()
+    {
+        char chunk[256];
+        ssize_t n;
+        while ((n = ::read(master, chunk, sizeof chunk)) > 0) {
+            bytes.append(chunk, int(n));
+        }
+        if (n < 0 && errno != EAGAIN && notifier)
+            notifier->setEnabled(false);
+    }
+
+    QTemporaryDir folder;
+    int master = -1;
+    int keeper = -1;
+    QString path;
+    QByteArray bytes;
+    QSocketNotifier *notifier = nullptr;
+};
