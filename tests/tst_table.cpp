@@ -153,7 +153,10 @@ void TableTest::frequencyEditorStartsAtTheCellsText()
     QCOMPARE(box->itemText(0) + " " + box->itemText(26), QString("1/8192 8192"));
     // The Windows style, as on the crew's laptops, lists items at their own
     // size hint; Fusion draws menu rows of its own height.
-    box->setStyle(QStyleFactory::create("Windows"));
+    // setStyle does not take ownership; the box does, as its child.
+    QStyle *windows = QStyleFactory::create("Windows");
+    windows->setParent(box);
+    box->setStyle(windows);
     box->showPopup();
     for (int i = 0; i < box->count(); ++i)
         QCOMPARE(box->view()->visualRect(box->model()->index(i, 0)).height(), 35);
