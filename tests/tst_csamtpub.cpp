@@ -170,10 +170,20 @@ void CsamtPubTest::writerStaysWithinTheRecord()
     t.freq_num = 5000;
     int count = 0;
     const QByteArray bytes = written([&](FILE *fp) { return freq_table_write(fp, &t); }, &count);
-    QCOMPARE(bytes.mid(4, 4), QByteArray::fromHex("00010000"));
-    QCOMPARE(bytes.at(8 + 255), '\0');
-    QCOMPARE(count, 52 + 256 + 1 + 16 * CSAMT_MAX_FREQ_NUM);
+    // At most 255 bytes with the NUL, the most a reader takes.
+    QCOMPARE(bytes.mid(4, 4), QByteArray::fromHex("ff000000"));
+    QCOMPARE(bytes.at(8 + 254), '\0');
+    QCOMPARE(count, 52 + 255 + 1 + 16 * CSAMT_MAX_FREQ_NUM);
     QCOMPARE(count, freq_table_file_size(&t));
+
+    // A 255-byte name without its NUL imports; exported again, it imports again.
+    freq_table in {};
+    QCOMPARE(readBack(ftb(1, 255, QByteArray(255, 'x'), 1, 1), [&](FILE *fp) { return freq_table_read(fp, &in); }), 1);
+    const QByteArray again = written([&](FILE *fp) { return freq_table_write(fp, &in); }, &count);
+    freq_table back {};
+    QCOMPARE(readBack(again, [&](FILE *fp) { return freq_table_read(fp, &back); }), 1);
+    QCOMPARE(QByteArray(back.name), QByteArray(254, 'x'));
+    QCOMPARE(back.freq_num, 1);
 }
 
 void CsamtPubTest::settingsRecordIs280BytesInFileOrder()

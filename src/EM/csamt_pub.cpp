@@ -120,6 +120,11 @@ int write_text(FILE *fp, const char *field, int maxChars)
     return write_i32(fp, len) + csamt_fwrite(fp, buffer, len);
 }
 
+// A table text is stored in at most 255 bytes with its NUL, the most the
+// reader takes; a 255-byte text read from a file without a NUL loses its last
+// byte when written, so that what is exported can be imported again.
+constexpr int kMaxTableTextChars = MAX_FILE_NAME_LEN - 2;
+
 int text_file_len(const char *field, int maxChars)
 {
     int chars = 0;
@@ -200,11 +205,11 @@ int freq_table_write(FILE *fp, const freq_table *table)
 {
     const int count = stored_count(table->freq_num);
     int written = write_i32(fp, 1);
-    written += write_text(fp, table->name, MAX_FILE_NAME_LEN - 1);
+    written += write_text(fp, table->name, kMaxTableTextChars);
     written += write_i32(fp, table->header_id);
     for (uint32_t word : table->header_val)
         written += write_u32(fp, word);
-    written += write_text(fp, table->name2, MAX_FILE_NAME_LEN - 1);
+    written += write_text(fp, table->name2, kMaxTableTextChars);
     written += write_i32(fp, table->header_mode);
     written += write_i32(fp, table->harmonic_mode);
     written += write_i32(fp, table->freq_num > CSAMT_MAX_FREQ_NUM ? CSAMT_MAX_FREQ_NUM : table->freq_num);
@@ -215,7 +220,7 @@ int freq_table_write(FILE *fp, const freq_table *table)
 
 int freq_table_file_size(const freq_table *table)
 {
-    return 52 + text_file_len(table->name, MAX_FILE_NAME_LEN - 1) + text_file_len(table->name2, MAX_FILE_NAME_LEN - 1)
+    return 52 + text_file_len(table->name, kMaxTableTextChars) + text_file_len(table->name2, kMaxTableTextChars)
         + 16 * stored_count(table->freq_num);
 }
 
