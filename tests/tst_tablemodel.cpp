@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -24,6 +25,7 @@ private slots:
     void rowOperationsNumberAndCount();
     void cellTexts_data();
     void cellTexts();
+    void totalOfSendingTimesPastAnIntStaysTrue();
 };
 
 void TableModelTest::rowOperationsNumberAndCount()
@@ -111,6 +113,21 @@ void TableModelTest::cellTexts()
         m.setData(m.index(0, 1), typed[i]);
         QCOMPARE(m.frequency(0), want[i]);
     }
+}
+
+void TableModelTest::totalOfSendingTimesPastAnIntStaysTrue()
+{
+    // Two imported rows of 2e9 s hold more seconds than an int: the total
+    // shows the largest it can, and deleting one row gives the other exactly.
+    TableModel m;
+    m.insertEntryRow(0, { 150, 1.0f, 1, 2e9f });
+    m.insertEntryRow(1, { 150, 1.0f, 1, 2e9f });
+    QCOMPARE(m.totalSeconds, std::numeric_limits<int>::max());
+    m.recomputeTotal();
+    QCOMPARE(m.totalSeconds, std::numeric_limits<int>::max());
+    QVERIFY(m.deleteRow(1));
+    QCOMPARE(m.totalSeconds, 2000000000);
+    QCOMPARE(m.totalText, QString("555555:33:20"));
 }
 
 QTEST_GUILESS_MAIN(TableModelTest)

@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -79,8 +80,7 @@ void TableModel::appendDefaultRow()
 {
     const int n = rowCount();
     insertCells(n, { QString::number(n + 1), "1", "15", "15", "150" });
-    totalSeconds += kDefaultSeconds;
-    updateTotalText();
+    setRunningTotal(runningSeconds + kDefaultSeconds);
 }
 
 void TableModel::insertDefaultRow(int row)
@@ -89,8 +89,7 @@ void TableModel::insertDefaultRow(int row)
     if (row < 0)
         row = n;
     insertCells(row, { QString::number(n + 1), "1", "15", "15", "150" });
-    totalSeconds += kDefaultSeconds;
-    updateTotalText();
+    setRunningTotal(runningSeconds + kDefaultSeconds);
     for (int i = row; i < rowCount(); ++i)
         item(i, ColNumber)->setText(QString::number(i + 1));
 }
@@ -108,16 +107,14 @@ void TableModel::insertEntryRow(int row, const freq_item &entry)
     insertCells(row,
         { QString::number(row + 1), frequencyText, QString::number(seconds), QString::number(entry.period_num),
             QString::number(entry.sample_rate) });
-    totalSeconds += seconds;
-    updateTotalText();
+    setRunningTotal(runningSeconds + seconds);
 }
 
 bool TableModel::deleteRow(int row)
 {
     if (row < 0)
         return false;
-    totalSeconds -= cellText(row, ColSendTime).toInt(nullptr, 10);
-    updateTotalText();
+    setRunningTotal(runningSeconds - cellText(row, ColSendTime).toInt(nullptr, 10));
     removeRow(row);
     return true;
 }
@@ -126,16 +123,21 @@ void TableModel::clearRows()
 {
     while (rowCount() > 0)
         removeRow(0);
-    totalSeconds = 0;
-    updateTotalText();
+    setRunningTotal(0);
 }
 
 void TableModel::recomputeTotal()
 {
-    int total = 0;
+    qint64 total = 0;
     for (int row = 0; row < rowCount(); ++row)
         total += cellText(row, ColSendTime).toInt(nullptr, 10);
-    totalSeconds = total;
+    setRunningTotal(total);
+}
+
+void TableModel::setRunningTotal(qint64 seconds)
+{
+    runningSeconds = seconds;
+    totalSeconds = int(qBound<qint64>(std::numeric_limits<int>::min(), seconds, std::numeric_limits<int>::max()));
     updateTotalText();
 }
 

@@ -36,6 +36,10 @@ public:
     int totalSeconds = 0;
 
 private:
+    // Kept in 64 bits: imported or typed sending times can sum past what an
+    // int holds; totalSeconds then shows the nearest value it can.
+    qint64 runningSeconds = 0;
+    void setRunningTotal(qint64 seconds);
     QString cellText(int row, int column) const;
     void insertCells(int row, const QStringList &texts);
 };
