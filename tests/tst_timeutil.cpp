@@ -60,6 +60,7 @@ private slots:
     void wholePeriodIsTheNextMultipleAtLeast6SecondsAhead_data();
     void wholePeriodIsTheNextMultipleAtLeast6SecondsAhead();
     void wholePeriodRefusesPeriodsBelowOne();
+    void roundingPastTheCalendarsEndGivesZeroFields();
     void periodOfFrequency_data();
     void periodOfFrequency();
     void periodOfSweepDropsEachRowsFraction_data();
@@ -198,6 +199,20 @@ void TimeUtilTest::wholePeriodRefusesPeriodsBelowOne()
         QVERIFY(!util.WholePeriod(At("2024/05/17 10:15:00"), period, &out));
         QCOMPARE(util.FormatTime(out), QString("2001/02/03 04:05:06"));
     }
+}
+
+void TimeUtilTest::roundingPastTheCalendarsEndGivesZeroFields()
+{
+    // A clock two seconds before the end of the calendar has no whole minute
+    // or period after it: the send time reads all zeros, never 1970.
+    const QString zero("0000/00/00 00:00:00");
+    const TimeFields clock = At("3000/12/31 23:59:58");
+    QCOMPARE(util.FormatTime(util.WholeMinute(clock)), zero);
+    TimeFields out = At("2001/02/03 04:05:06");
+    QVERIFY(util.WholePeriod(clock, 16, &out));
+    QCOMPARE(util.FormatTime(out), zero);
+    QCOMPARE(util.FormatTime(util.AddSeconds(util.FromTimeT(-1), 60)), zero);
+    QCOMPARE(util.FormatTime(util.AddSeconds(At("1969/12/31 23:59:59"), 2)), zero);
 }
 
 void TimeUtilTest::periodOfFrequency_data()

@@ -91,7 +91,9 @@ TimeFields TimeUtil::FromTimeT(qint64 seconds) const
 
 TimeFields TimeUtil::AddSeconds(TimeFields t, qint64 n) const
 {
-    return FromTimeT(ToTimeT(t) + n);
+    // A moment outside the calendar stays outside: -1 is no count to add to.
+    const qint64 seconds = ToTimeT(t);
+    return seconds < 0 ? TimeFields {} : FromTimeT(seconds + n);
 }
 
 TimeFields TimeUtil::ParseTime(const QString &text) const
@@ -163,6 +165,10 @@ bool TimeUtil::WholePeriod(TimeFields clock, qint64 period, TimeFields *out) con
     if (period < 1)
         return false;
     qint64 seconds = ToTimeT(AddSeconds(clock, 6));
+    if (seconds < 0) {
+        *out = TimeFields {};
+        return true;
+    }
     const qint64 remainder = seconds % period;
     if (remainder != 0)
         seconds = seconds - remainder + period;

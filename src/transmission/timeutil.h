@@ -40,7 +40,8 @@ public:
     // The first whole minute more than 30 s after the clock.
     TimeFields WholeMinute(TimeFields clock) const;
     // The first instant at least 6 s after the clock whose count is a
-    // multiple of period; false (and *out left alone) when period < 1.
+    // multiple of period, all fields 0 when that lies outside the calendar;
+    // false (and *out left alone) when period < 1.
     bool WholePeriod(TimeFields clock, qint64 period, TimeFields *out) const;
 
     // Period in whole seconds of a single frequency: its rounded period
