@@ -1,0 +1,118 @@
+// Any answer to any command: bytes arrive in pieces on the 10 ms ticks of the
+// response timer and go through serialTimeOut and DispatchResponse as in the
+// running program, chains included. One window serves every input; no port is
+// open, so whatever a handler sends next goes nowhere and is answered by the
+// next piece of the input.
+//
+// Input: the awaited command (CommandState, any value), a flags byte, then
+// pieces, each a header byte (low 7 bits: byte count; top bit: the response
+// time has run out by this tick) followed by its bytes.
+//
+// Qt's widgets keep growing caches as labels change, so libFuzzer's leak check
+// after each input would scan the heap nearly every time; it runs with
+// -detect_leaks=0 and looks for leaks itself every few thousand inputs.
+#include "fuzzsupport.h"
+
+#include <QLineEdit>
+#include <QTimer>
+
+#include <sanitizer/lsan_interface.h>
+
+#include "app/srcdesk.h"
+
+namespace {
+
+class FuzzDesk : public SrcDesk
+{
+public:
+    using SrcDesk::busy;
+    using SrcDesk::CommandState;
+    using SrcDesk::foundPorts;
+    using SrcDesk::gpsLeapDone;
+    using SrcDesk::gpsLocked;
+    using SrcDesk::linkIdle;
+    using SrcDesk::logLines;
+    using SrcDesk::pendingFrame;
+    using SrcDesk::pendingLength;
+    using SrcDesk::pollTimer;
+    using SrcDesk::portIndex;
+    using SrcDesk::receiveBuffer;
+    using SrcDesk::responseTicks;
+    using SrcDesk::responseTimer;
+    using SrcDesk::serialTimeOut;
+    using SrcDesk::stepTimer;
+    using SrcDesk::transmitting;
+    using SrcDesk::versionCompatible;
+
+    // The state right after a sender has written its frame.
+    void AwaitAnswer(int command, uint8_t flags)
+    {
+        responseTimer->stop();
+        pollTimer->stop();
+        stepTimer->stop();
+        delete[] pendingFrame;
+        pendingFrame = nullptr;
+        pendingLength = 0;
+        foundPorts.clear();
+        portIndex = 0;
+        logLines.clear();
+        versionCompatible = true;
+
+        CommandState = command;
+        gpsLocked = flags & 0x01;
+        gpsLeapDone = flags & 0x02;
+        transmitting = flags & 0x04;
+        busy = flags & 0x08;
+        findChild<QLineEdit *>("edt_send_time")->setText(flags & 0x10 ? "2024/05/17 10:15:00" : QString());
+
+        receiveBuffer.clear();
+        responseTicks = 0;
+        linkIdle = false;
+        responseTimer->start(10);
+    }
+};
+
+FuzzDesk *desk = nullptr;
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    StartHeadlessApplication();
+    desk = new FuzzDesk;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 2)
+        return 0;
+    TrimAppFolder();
+    static unsigned runs = 0;
+    if (++runs % 4096 == 0 && __lsan_do_recoverable_leak_check() != 0)
+        std::abort();
+    FuzzDesk &d = *desk;
+    d.AwaitAnswer(static_cast<int8_t>(data[0]), data[1]);
+
+    size_t pos = 2;
+    while (pos < size && d.responseTimer->isActive()) {
+        const uint8_t header = data[pos++];
+        const size_t count = std::min<size_t>(header & 0x7F, size - pos);
+        d.receiveBuffer.append(reinterpret_cast<const char *>(data + pos), int(count));
+        pos += count;
+        if (header & 0x80)
+            d.responseTicks = 199;
+        d.serialTimeOut();
+        // What the event loop does between two ticks, timers aside: the
+        // repaints and relayouts the handlers asked for.
+        QCoreApplication::sendPostedEvents();
+
+        // A transaction is open exactly while the poll is kept from sending.
+        FUZZ_CHECK(d.responseTimer->isActive() != d.linkIdle);
+        // Every frame handed to the port is freed once written.
+        FUZZ_CHECK(d.pendingFrame == nullptr);
+        if (!d.responseTimer->isActive())
+            FUZZ_CHECK(d.receiveBuffer.isEmpty());
+    }
+    return 0;
+}

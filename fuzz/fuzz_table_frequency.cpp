@@ -1,0 +1,107 @@
+// The frequency table's texts: any entry an imported file may hold, and any
+// text in the frequency and sending-time cells, read back as the start
+// parameters and the total read them.
+#include "fuzzsupport.h"
+
+#include <QString>
+
+#include <cmath>
+#include <cstring>
+
+#include "table/tablemodel.h"
+
+namespace {
+
+class Input
+{
+public:
+    Input(const uint8_t *data, size_t size)
+        : data(data)
+        , size(size)
+    {
+    }
+    bool empty() const { return pos >= size; }
+    uint8_t byte() { return pos < size ? data[pos++] : 0; }
+    void bytes(void *out, size_t n)
+    {
+        std::memset(out, 0, n);
+        const size_t have = pos < size ? std::min(n, size - pos) : 0;
+        std::memcpy(out, data + pos, have);
+        pos += have;
+    }
+    QString text()
+    {
+        const size_t n = std::min<size_t>(byte() % 32, size - std::min(pos, size));
+        const QString t = QString::fromUtf8(reinterpret_cast<const char *>(data + pos), int(n));
+        pos += n;
+        return t;
+    }
+
+private:
+    const uint8_t *data;
+    size_t size;
+    size_t pos = 0;
+};
+
+bool PowerOfTwoInRange(float f)
+{
+    int exponent = 0;
+    return std::frexp(f, &exponent) == 0.5f && exponent >= -12 && exponent <= 14;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    StartHeadlessApplication();
+    TableModel model;
+    Input in(data, size);
+
+    while (!in.empty()) {
+        const uint8_t op = in.byte();
+        const int rows = model.rowCount();
+        const int row = rows ? in.byte() % rows : 0;
+        switch (op % 4) {
+        case 0: {
+            if (rows >= TableModel::MaxRows)
+                break;
+            freq_item entry;
+            in.bytes(&entry, sizeof entry);
+            const int at = in.byte() % (rows + 1);
+            model.insertEntryRow(at, entry);
+            const float shown = model.frequency(at);
+            // The editor's 27 frequencies come back exactly; any other
+            // frequency of 1 Hz or more to the six digits shown.
+            if (PowerOfTwoInRange(entry.freq))
+                FUZZ_CHECK(shown == entry.freq);
+            else if (entry.freq >= 1.0f && std::isfinite(entry.freq))
+                FUZZ_CHECK(std::fabs(double(shown) - double(entry.freq)) <= 5e-6 * double(entry.freq));
+            break;
+        }
+        case 1:
+            if (rows)
+                model.setData(model.index(row, 1), in.text());
+            break;
+        case 2:
+            if (rows) {
+                model.setData(model.index(row, 2), in.text());
+                model.recomputeTotal();
+            }
+            break;
+        case 3:
+            if (rows)
+                model.deleteRow(row);
+            break;
+        }
+        for (int r = 0; r < model.rowCount(); ++r) {
+            model.frequency(r);
+            model.sendTime(r);
+            model.sampleRate(r);
+        }
+        // The running total and a count from scratch agree.
+        const int running = model.totalSeconds;
+        model.recomputeTotal();
+        FUZZ_CHECK(model.totalSeconds == running);
+    }
+    return 0;
+}
