@@ -4,21 +4,26 @@
 // open, so whatever a handler sends next goes nowhere and is answered by the
 // next piece of the input.
 //
-// Input: the awaited command (CommandState, any value), a flags byte, then
-// pieces, each a header byte (low 7 bits: byte count; top bit: the response
-// time has run out by this tick) followed by its bytes.
+// Input: the awaited command (CommandState, any value), a flags byte, a
+// settings byte (what the start chain reads from the window: output mode,
+// signal, table rows), then pieces, each a header byte (low 7 bits: byte
+// count; top bit: the response time has run out by this tick) followed by its
+// bytes.
 //
 // Qt's widgets keep growing caches as labels change, so libFuzzer's leak check
 // after each input would scan the heap nearly every time; it runs with
 // -detect_leaks=0 and looks for leaks itself every few thousand inputs.
 #include "fuzzsupport.h"
 
+#include <QComboBox>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QTimer>
 
 #include <sanitizer/lsan_interface.h>
 
 #include "app/srcdesk.h"
+#include "table/tablemodel.h"
 
 namespace {
 
@@ -41,8 +46,46 @@ public:
     using SrcDesk::responseTimer;
     using SrcDesk::serialTimeOut;
     using SrcDesk::stepTimer;
+    using SrcDesk::tableModel;
     using SrcDesk::transmitting;
     using SrcDesk::versionCompatible;
+
+    // The window as the operator left it before pressing start; the record
+    // is built from it as the start sequence does.
+    void Arrange(uint8_t settings)
+    {
+        // Nothing an answer does changes these, so the last input's stand.
+        if (arranged && settings == lastSettings)
+            return;
+        arranged = true;
+        lastSettings = settings;
+        const bool single = !(settings & 0x01);
+        auto *singleButton = findChild<QRadioButton *>("rBtn_single");
+        if (singleButton->isChecked() != single) {
+            findChild<QRadioButton *>(single ? "rBtn_single" : "rBtn_continue")->setChecked(true);
+            ApplyOutputMode(single);
+        }
+        findChild<QComboBox *>("cmb_signal")->setCurrentIndex((settings >> 1) % 14);
+
+        // Frequencies on and off the transmitter's ladder, and sending times
+        // that give no, one or too many periods.
+        static const char *freqs[] = { "1", "1/16", "8192", "1.5", "256", "0", "1/", "1/8192", "16384" };
+        static const char *times[] = { "15", "0.4", "2e9", "-3", "48", "nan" };
+        static const int rowCounts[] = { 0, 1, 2, 3, 26, 27, 5, 8 };
+        tableModel->clearRows();
+        if (!single) {
+            const int rows = rowCounts[settings >> 5];
+            for (int r = 0; r < rows; ++r) {
+                tableModel->appendDefaultRow();
+                tableModel->setData(tableModel->index(r, 1), freqs[(r * 7 + settings) % 9]);
+                tableModel->setData(tableModel->index(r, 2), times[(r * 5 + settings) % 6]);
+            }
+        }
+        BuildFreqTable();
+    }
+
+    bool arranged = false;
+    uint8_t lastSettings = 0;
 
     // The state right after a sender has written its frame.
     void AwaitAnswer(int command, uint8_t flags)
@@ -63,7 +106,9 @@ public:
         gpsLeapDone = flags & 0x02;
         transmitting = flags & 0x04;
         busy = flags & 0x08;
-        findChild<QLineEdit *>("edt_send_time")->setText(flags & 0x10 ? "2024/05/17 10:15:00" : QString());
+        // Empty (the chain takes the PC's time), a real time, or one that is not.
+        const char *sendTimes[] = { "", "2024/05/17 10:15:00", "2024/02/30 10:00:00", "2024/5/17 8:3:9" };
+        findChild<QLineEdit *>("edt_send_time")->setText(QString::fromLatin1(sendTimes[(flags >> 4) & 3]));
 
         receiveBuffer.clear();
         responseTicks = 0;
@@ -85,16 +130,17 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    if (size < 2)
+    if (size < 3)
         return 0;
     TrimAppFolder();
     static unsigned runs = 0;
     if (++runs % 4096 == 0 && __lsan_do_recoverable_leak_check() != 0)
         std::abort();
     FuzzDesk &d = *desk;
+    d.Arrange(data[2]);
     d.AwaitAnswer(static_cast<int8_t>(data[0]), data[1]);
 
-    size_t pos = 2;
+    size_t pos = 3;
     while (pos < size && d.responseTimer->isActive()) {
         const uint8_t header = data[pos++];
         const size_t count = std::min<size_t>(header & 0x7F, size - pos);
