@@ -13,6 +13,7 @@
 #include "EM/csamt_pub.h"
 #include "transmission/timeutil.h"
 
+class QCloseEvent;
 class QStringListModel;
 class QTimer;
 class TableModel;
@@ -90,6 +91,9 @@ public:
     // Frequency table file (table/tablefile.cpp)
     FILE *OpenTableFile(bool forReading);
 
+    // Settings file (app/settings.cpp)
+    void SaveSettings(bool save);
+
 protected slots:
     void serialTimeOut();
     void TimeUpdate();
@@ -105,6 +109,10 @@ protected slots:
     void onModelChanged(bool);
 
 protected:
+    // Settings file (app/settings.cpp): asked on close, read back by init.
+    void closeEvent(QCloseEvent *event) override;
+    void LoadSettings();
+
     // Frequency table (table/tablefile.cpp, table/tablerows.cpp). The dialogs
     // sit behind a virtual so the tests can answer them without a person.
     virtual QString AskTableFileName(
