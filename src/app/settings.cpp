@@ -83,7 +83,7 @@ void SrcDesk::SaveSettings(bool save)
     bool ok = true;
     std::unique_ptr<StagedFile> table;
     if (!settingsRecord.singleMode && tableModel->rowCount() > 0) {
-        const QString name = tr("%1.FTB2").arg(QDate::currentDate().toString("yyyy-MM-dd"));
+        const QString name = tr("%1.FTB2").arg(TableDate().toString("yyyy-MM-dd"));
         const QByteArray utf8 = name.toUtf8();
         std::memcpy(settingsRecord.tableFile, utf8.constData(), size_t(qMin(utf8.size(), MAX_FILE_NAME_LEN - 1)));
         table = std::make_unique<StagedFile>(AppFolder() + "/" + name);
@@ -108,6 +108,11 @@ void SrcDesk::SaveSettings(bool save)
     // The window closes all the same; the previous files are still there.
     LogToFile(tr("参数保存失败！"));
     QMessageBox::warning(this, tr("提示"), tr("参数保存失败！"), QMessageBox::Ok);
+}
+
+QDate SrcDesk::TableDate() const
+{
+    return QDate::currentDate();
 }
 
 void SrcDesk::LoadSettings()

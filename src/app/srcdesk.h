@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDate>
 #include <QList>
 #include <QMainWindow>
 #include <QSerialPort>
@@ -112,6 +113,8 @@ protected:
     // Settings file (app/settings.cpp): asked on close, read back by init.
     void closeEvent(QCloseEvent *event) override;
     void LoadSettings();
+    // The day that names the table saved with the settings.
+    virtual QDate TableDate() const;
 
     // Frequency table (table/tablefile.cpp, table/tablerows.cpp). The dialogs
     // sit behind a virtual so the tests can answer them without a person.
