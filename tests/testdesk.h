@@ -2,6 +2,7 @@
 
 #include "app/appfolder.h"
 #include "app/srcdesk.h"
+#include "table/tablemodel.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -16,6 +17,7 @@ class TestDesk : public SrcDesk
 public:
     using SrcDesk::busy;
     using SrcDesk::CommandState;
+    using SrcDesk::delaySetting;
     using SrcDesk::foundPorts;
     using SrcDesk::freqData;
     using SrcDesk::freqLadder;
@@ -37,6 +39,7 @@ public:
     using SrcDesk::responseTimer;
     using SrcDesk::serialPort;
     using SrcDesk::settingsRecord;
+    using SrcDesk::showTimer;
     using SrcDesk::signalCodes;
     using SrcDesk::signalMaxFreq;
     using SrcDesk::stepTimer;
@@ -57,6 +60,17 @@ public:
     {
         dialogCalls.append({ forReading, caption, dir, filter });
         return dialogAnswers.isEmpty() ? QString() : dialogAnswers.takeFirst();
+    }
+
+    // Appends a table row with these frequency and sending-time texts, as
+    // typed into the cells, and brings the total up to date.
+    void addRow(const QString &frequency, const QString &sendTime)
+    {
+        tableModel->appendDefaultRow();
+        const int row = tableModel->rowCount() - 1;
+        tableModel->item(row, 1)->setText(frequency);
+        tableModel->item(row, 2)->setText(sendTime);
+        tableModel->recomputeTotal();
     }
 
     // The day the settings save names its table after; today unless a test fixes it.

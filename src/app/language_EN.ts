@@ -691,6 +691,14 @@
         <source>版本号获取失败</source>
         <translation>Failed to read the version number.</translation>
     </message>
+    <message>
+        <source>扫频输出最多只能有26行！</source>
+        <translation>Sweep output can hold at most 26 rows!</translation>
+    </message>
+    <message>
+        <source>发送时间无效，请按yyyy/MM/dd hh:mm:ss填写真实的日期和时间！</source>
+        <translation>Invalid send time. Please enter a real date and time as yyyy/MM/dd hh:mm:ss!</translation>
+    </message>
 </context>
 <context>
     <name>TableModel</name>

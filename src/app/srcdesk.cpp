@@ -52,6 +52,7 @@ SrcDesk::SrcDesk(QWidget *parent)
     connect(ui->rBtn_single, SIGNAL(toggled(bool)), this, SLOT(onModelChanged(bool)));
     connect(responseTimer, &QTimer::timeout, this, &SrcDesk::serialTimeOut);
     connect(pollTimer, &QTimer::timeout, this, &SrcDesk::TimeUpdate);
+    connect(stepTimer, &QTimer::timeout, this, &SrcDesk::DeferredStep);
     // Only the default delegate's editors (the sending time) move the total.
     connect(ui->tableView->itemDelegate(), SIGNAL(closeEditor(QWidget *, QAbstractItemDelegate::EndEditHint)), this,
         SLOT(onTableItemChanged()));

@@ -92,12 +92,21 @@ public:
     // Frequency table file (table/tablefile.cpp)
     FILE *OpenTableFile(bool forReading);
 
+    // Starting and stopping a transmission (transmission/)
+    void SendStartParameters();
+    void SetSweepMode();
+    void SetTimeDelay();
+    void SendStartSignal();
+
     // Settings file (app/settings.cpp)
     void SaveSettings(bool save);
 
 protected slots:
+    void showTimer();
     void serialTimeOut();
     void TimeUpdate();
+    void on_btn_round_min_clicked();
+    void on_btn_round_circel_clicked();
     void on_pushButton_clicked();
     void on_btn_import_clicked();
     void on_btn_out_clicked();
@@ -107,7 +116,10 @@ protected slots:
     void on_btn_clear_clicked();
     void onTableItemChanged();
     void ReadData();
+    void on_btn_stop_clicked();
+    void on_btn_start_clicked();
     void onModelChanged(bool);
+    void on_btn_time_delay_clicked();
 
 protected:
     // Settings file (app/settings.cpp): asked on close, read back by init.
@@ -169,6 +181,14 @@ protected:
     void DropPort();
     void OnPortError(QSerialPort::SerialPortError error);
 
+    // Starting and stopping a transmission. The command the deferred step
+    // sends (3 stop, 4 start chain, 6 delay) is kept apart from CommandState,
+    // which belongs to the exchange still open when a button is pressed.
+    int stepCommand = 0;
+    void SendStop();
+    bool StartSettingsRefused();
+
 private:
     void init();
+    void DeferredStep();
 };

@@ -22,6 +22,8 @@ void SrcDesk::TestConnection()
 void SrcDesk::DispatchResponse()
 {
     const auto at = [this](int position) { return static_cast<quint8>(receiveBuffer.at(position)); };
+    // Commands with a status byte: their own response code, and 1 for yes.
+    const auto accepted = [&at](quint8 command) { return at(3) == ResponseCode(command) && at(4) == 1; };
 
     switch (CommandState) {
     case 0:
@@ -33,13 +35,68 @@ void SrcDesk::DispatchResponse()
         QueryVersion();
         break;
 
-    case 1: // start signal
-    case 2: // start parameters
-    case 3: // stop
-    case 4: // sweep mode
-    case 6: // synchronisation delay
-        // Judged by the start, stop and delay commands, which are not built
-        // yet; until then these states are never set and the answer is ignored.
+    case 1:
+        if (accepted(CommandCode::StartSignal)) {
+            LogToFile(tr("启动信号设置成功"));
+            StopResponseTimer();
+            SendStartParameters();
+        } else {
+            LogToFile(tr("启动信号设置失败"));
+            StopResponseTimer();
+            LogToView(LogSystemInfo, tr("启动失败！"));
+            // The chain ends here; the status poll takes over again.
+            busy = false;
+        }
+        break;
+
+    case 2:
+        if (accepted(CommandCode::StartParameters)) {
+            transmitting = true;
+            EnableStartStop(false, true);
+            ShowWorkStatus(tr("待发送"), 0);
+            EnableSettings(false);
+            LogToView(LogSystemInfo, tr("启动成功."));
+            LogToFile(tr("启动成功"));
+        } else {
+            LogToView(LogSystemInfo, tr("启动失败！"));
+            LogToFile(tr("启动参数设置失败"));
+        }
+        StopResponseTimer();
+        ClosePort();
+        busy = false;
+        break;
+
+    case 3:
+        if (accepted(CommandCode::Stop)) {
+            // A start still waiting for its moment is called off too; left
+            // set, it would keep the status poll from showing the idle state.
+            transmitting = false;
+            EnableStartStop(true, false);
+            EnableSettings(true);
+            ShowWorkStatus(tr("空闲"), 0);
+            LogToView(LogSystemInfo, tr("任务已停止."));
+            LogToFile(tr("停止任务成功"));
+            serialPort->close();
+        } else {
+            LogToView(LogSystemInfo, tr("任务停止失败!"));
+            LogToFile(tr("停止任务失败"));
+        }
+        StopResponseTimer();
+        busy = false;
+        break;
+
+    case 4:
+        if (accepted(CommandCode::SweepMode)) {
+            LogToView(LogSystemInfo, tr("扫频模式设置成功."));
+            LogToFile(tr("扫频模式设置成功"));
+            StopResponseTimer();
+            SendStartSignal();
+        } else {
+            LogToFile(tr("扫频模式设置失败"));
+            StopResponseTimer();
+            LogToView(LogSystemInfo, tr("扫频模式设置失败！"));
+            busy = false;
+        }
         break;
 
     case 5:
@@ -57,6 +114,19 @@ void SrcDesk::DispatchResponse()
             QueryGpsTime();
             return;
         }
+        ClosePort();
+        busy = false;
+        break;
+
+    case 6:
+        if (accepted(CommandCode::SyncDelay)) {
+            LogToView(LogSystemInfo, tr("同步延时设置成功."));
+            LogToFile(tr("同步延时设置成功"));
+        } else {
+            LogToView(LogSystemInfo, tr("同步延时设置失败！"));
+            LogToFile(tr("同步延时设置失败"));
+        }
+        StopResponseTimer();
         ClosePort();
         busy = false;
         break;

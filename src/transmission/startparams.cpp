@@ -1,0 +1,151 @@
+#include "transmission/startparams.h"
+#include "app/srcdesk.h"
+#include "ui_srcdesk.h"
+
+#include "commands/commandset.h"
+#include "link/framecodec.h"
+#include "table/tablemodel.h"
+
+#include <QDateTime>
+#include <QMessageBox>
+
+#include <cmath>
+
+namespace {
+
+QString tooManyRowsText()
+{
+    return SrcDesk::tr("扫频输出最多只能有26行！");
+}
+
+QString malformedTimeText()
+{
+    return SrcDesk::tr("发送时间无效，请按yyyy/MM/dd hh:mm:ss填写真实的日期和时间！");
+}
+
+// Index of f on the transmitter's ladder, or -1. Zero, negative and NaN
+// frequencies are not on it: the relative distance would not mean anything.
+int LadderIndex(const float (&ladder)[26], float f)
+{
+    if (!(f > 0.0f))
+        return -1;
+    for (int i = 0; i < 26; ++i) {
+        const float distance = float(std::fabs(double(f) - double(ladder[i])) / double(f));
+        if (distance < 1e-6)
+            return i;
+    }
+    return -1;
+}
+
+void PutBigEndian32(unsigned char *at, qint32 value)
+{
+    const quint32 bits = quint32(value);
+    at[0] = static_cast<unsigned char>(bits >> 24);
+    at[1] = static_cast<unsigned char>(bits >> 16);
+    at[2] = static_cast<unsigned char>(bits >> 8);
+    at[3] = static_cast<unsigned char>(bits);
+}
+
+} // namespace
+
+bool SrcDesk::StartSettingsRefused()
+{
+    QString message;
+    TimeFields unused;
+    const QString sendTime = ui->edt_send_time->text();
+    if (!ui->rBtn_single->isChecked() && tableModel->rowCount() > kMaxStartEntries)
+        message = tooManyRowsText();
+    // An empty field is filled with the current time when the parameters go out.
+    else if (!sendTime.isEmpty() && !timeUtil.ParseTime(sendTime, &unused))
+        message = malformedTimeText();
+    if (message.isEmpty())
+        return false;
+
+    linkIdle = true;
+    LogToView(LogSystemInfo, tr("警告：启动失败！"));
+    LogToFile(message);
+    QMessageBox::warning(this, tr("提示"), message, QMessageBox::Ok);
+    busy = false;
+    return true;
+}
+
+void SrcDesk::SendStartParameters()
+{
+    static unsigned char out[FrameAreaSize(kMaxPayloadLength)];
+    unsigned char payload[kMaxPayloadLength] = {};
+
+    LogToFile(tr("设置启动参数"));
+    busy = true;
+    QString message;
+    CommandState = 2;
+    const int s = ui->cmb_signal->currentIndex();
+
+    QString text = ui->edt_send_time->text();
+    if (text.isEmpty()) {
+        text = timeUtil.FormatTime(timeUtil.FromTimeT(QDateTime::currentSecsSinceEpoch()));
+        ui->edt_send_time->setText(text);
+    }
+
+    const bool single = ui->rBtn_single->isChecked();
+    const int n = single ? 1 : tableModel->rowCount();
+    const double maxF = signalMaxFreq.value(s);
+    TimeFields when = {};
+    // Both were refused before the chain began; the window stays editable
+    // while it runs, so they are looked at again here.
+    if (!timeUtil.ParseTime(text, &when)) {
+        message = malformedTimeText();
+    } else if (n > kMaxStartEntries) {
+        message = tooManyRowsText();
+    } else {
+        payload[0] = CommandCode::StartParameters;
+        payload[1] = static_cast<unsigned char>(when.year / 100);
+        payload[2] = static_cast<unsigned char>(when.year % 100);
+        payload[3] = static_cast<unsigned char>(when.month);
+        payload[4] = static_cast<unsigned char>(when.day);
+        payload[5] = static_cast<unsigned char>(when.hour);
+        payload[6] = static_cast<unsigned char>(when.minute);
+        payload[7] = static_cast<unsigned char>(when.second);
+
+        for (int k = 0; k < n; ++k) {
+            const float f = freqTable.items[k].freq;
+            const int i = LadderIndex(freqLadder, f);
+            if (i < 0) {
+                message = tr("发送机不能产生%1Hz信号，请重新设置！").arg(double(f), 0, 'g', 6);
+                break;
+            }
+            if (double(f) > maxF) {
+                message = tr("第%1个频率不能发送超过%2Hz，请重新设置！").arg(k + 1).arg(maxF, 0, 'g', 6);
+                break;
+            }
+            qint32 periods = 2147483647;
+            if (!single) {
+                // Square waves count whole periods, the other signals seconds.
+                const double seconds = double(tableModel->sendTime(k));
+                periods = csamt_trunc_int32(s == 0 ? seconds * double(f) + 0.5 : seconds + 0.5);
+            }
+            if (periods < 1) {
+                message = tr("周期数必须大于0且小于%1，请重新设置第%2个频率的发送时长！").arg(2147483647).arg(k + 1);
+                break;
+            }
+            unsigned char *entry = payload + 8 + 6 * k;
+            entry[0] = 0x00;
+            entry[1] = static_cast<unsigned char>(i);
+            PutBigEndian32(entry + 2, periods);
+        }
+    }
+
+    if (!message.isEmpty()) {
+        StopResponseTimer();
+        LogToView(LogSystemInfo, tr("警告：启动失败！"));
+        LogToFile(tr("启动参数组装失败！"));
+        QMessageBox::warning(this, tr("提示"), message, QMessageBox::Ok);
+        // The chain ends here; the status poll takes over again.
+        busy = false;
+        return;
+    }
+
+    SetPendingFrame(out, EncodeFrame(out, payload, 8 + 6 * n));
+    LogToFile(tr("启动参数组装成功，开始发送"));
+    linkIdle = false;
+    SendCommand();
+}

@@ -1,0 +1,88 @@
+#include "app/srcdesk.h"
+#include "transmission/startparams.h"
+#include "ui_srcdesk.h"
+
+#include "commands/commandset.h"
+#include "link/framecodec.h"
+#include "table/tablemodel.h"
+
+#include <QDebug>
+#include <QMessageBox>
+#include <QTimer>
+
+void SrcDesk::SetSweepMode()
+{
+    static unsigned char out[FrameAreaSize(3)];
+
+    LogToFile(tr("启动扫频模式设置"));
+    busy = true;
+    CommandState = 4;
+    linkIdle = false;
+    const int mode = ui->cmb_model_scan->currentIndex();
+    const int rows = tableModel->rowCount();
+    const bool single = ui->rBtn_single->isChecked();
+
+    if (!single && rows <= 0) {
+        linkIdle = true;
+        QMessageBox::warning(this, tr("提示"), tr("频率表不能为空！"), QMessageBox::Ok);
+        LogToFile(tr("当前扫频模式且频率表为空，停止特殊设置"));
+        busy = false;
+        return;
+    }
+    if (StartSettingsRefused())
+        return;
+
+    unsigned char payload[3] = { CommandCode::SweepMode, 0x00, 0x00 };
+    // A single frequency runs until stopped, which the device calls cyclic.
+    if (mode == 1 || single) {
+        payload[1] = 0x80;
+        LogToFile(tr("设置循环扫频"));
+    } else {
+        LogToFile(tr("设置单次扫频"));
+    }
+
+    SetPendingFrame(out, EncodeFrame(out, payload, sizeof payload));
+    LogToView(LogSystemInfo, tr("设置扫频模式"));
+    SendCommand();
+}
+
+void SrcDesk::on_btn_time_delay_clicked()
+{
+    busy = true;
+    if (ui->edt_time_delay->text().isEmpty()) {
+        busy = false;
+        QMessageBox::warning(this, tr("提示"), tr("同步延时时间为空！"), QMessageBox::Ok);
+        return;
+    }
+    LogToFile(tr("设置同步延时"));
+    stepCommand = 6;
+    if (!responseTimer->isActive())
+        CommandState = 6;
+    stepTimer->start(kStepDelayMs);
+}
+
+void SrcDesk::SetTimeDelay()
+{
+    static unsigned char out[FrameAreaSize(5)];
+
+    LogToFile(tr("设置同步延时"));
+    CommandState = 6;
+    linkIdle = false;
+
+    // The device counts the delay in ticks of 2^26 per second.
+    const double milliseconds = ui->edt_time_delay->text().toDouble();
+    const double ticks = milliseconds * 67108864 / 1000 / 1000;
+    bool fits = false;
+    delaySetting = QString::number(ticks, 'f', 0).toInt(&fits, 10);
+    if (!fits)
+        delaySetting = 0;
+    qDebug() << QString::number(delaySetting);
+
+    const quint32 bits = quint32(delaySetting);
+    const unsigned char payload[5]
+        = { CommandCode::SyncDelay, static_cast<unsigned char>(bits >> 24), static_cast<unsigned char>(bits >> 16),
+              static_cast<unsigned char>(bits >> 8), static_cast<unsigned char>(bits) };
+    SetPendingFrame(out, EncodeFrame(out, payload, sizeof payload));
+    LogToView(LogSystemInfo, tr("设置同步延时"));
+    SendCommand();
+}
