@@ -36,6 +36,8 @@ ScreenshotTour::ScreenshotTour(QWidget *w, const QString &dir, QObject *parent)
 {
     poll.setInterval(50);
     connect(&poll, &QTimer::timeout, this, &ScreenshotTour::tick);
+    boxes.setInterval(50);
+    connect(&boxes, &QTimer::timeout, this, &ScreenshotTour::answerBoxes);
 
     steps = {
         { "the window", [this] { return window->windowHandle() && window->windowHandle()->isExposed(); },
@@ -72,11 +74,11 @@ void ScreenshotTour::start()
     QDir().mkpath(folder);
     stepDeadline = QDateTime::currentDateTime().addSecs(kStepSeconds);
     poll.start();
+    boxes.start();
 }
 
 void ScreenshotTour::tick()
 {
-    answerBoxes();
     if (steps.isEmpty())
         return;
     if (steps.first().ready()) {

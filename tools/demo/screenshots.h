@@ -48,6 +48,9 @@ private:
     QList<Step> steps;
     QStringList shots;
     QTimer poll;
+    // A timer of its own: a box opened by a step runs inside that step's tick,
+    // and a timer never fires again while its own slot is still running.
+    QTimer boxes;
     QDateTime stepDeadline;
     bool saveAnswer = false;
 };
