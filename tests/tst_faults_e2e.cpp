@@ -90,8 +90,8 @@ const QList<CommandCase> &commandCases()
             "label_dev_statu:连接失败", "view:系统信息->警告：异常！" },
         { 0x06, "start signal", "view:系统信息->启动成功.", "view:系统信息->启动失败！", "label_dev_statu:连接失败",
             "view:系统信息->警告：异常！" },
-        { 0x01, "start parameters", "view:系统信息->启动成功.", "view:系统信息->启动失败！",
-            "label_dev_statu:连接失败", "view:系统信息->警告：异常！" },
+        { 0x01, "start parameters", "view:系统信息->启动成功.", "view:系统信息->启动失败！", "label_dev_statu:连接失败",
+            "view:系统信息->警告：异常！" },
         { 0x04, "stop", "view:系统信息->任务已停止.", "view:系统信息->任务停止失败!", "label_dev_statu:连接失败",
             "view:系统信息->警告：异常！" },
         { 0x09, "delay", "view:系统信息->同步延时设置成功.", "view:系统信息->同步延时设置失败！",
@@ -126,7 +126,6 @@ struct FaultDesk : Field
         return text(qPrintable(where)) == what;
     }
 
-
     // A transmission from now on, until stopped: the operator's start.
     void startNow()
     {
@@ -146,8 +145,10 @@ class FaultsEndToEndTest : public QObject
     Q_OBJECT
 
 private slots:
-    void linkCommands_data() { matrix({ 0x02, 0x0A, 0x07, 0x03 }); }
-    void linkCommands() { survive(); }
+    void scanCommands_data() { matrix({ 0x02, 0x0A }); }
+    void scanCommands() { survive(); }
+    void pollCommands_data() { matrix({ 0x07, 0x03 }); }
+    void pollCommands() { survive(); }
     void startChain_data() { matrix({ 0x05, 0x06, 0x01 }); }
     void startChain() { survive(); }
     void stopAndDelay_data() { matrix({ 0x04, 0x09 }); }
@@ -215,7 +216,9 @@ void FaultsEndToEndTest::survive()
             QTRY_VERIFY_WITH_TIMEOUT(commandsOf(tx, 0x03) > 0, 5000);
         if (code == 0x04) {
             f.startNow();
-            QTRY_VERIFY_WITH_TIMEOUT(tx.isTransmitting(), 5000);
+            // Seen running: a start still shown as pending cannot be told
+            // from a stopped one by the status byte.
+            QTRY_COMPARE_WITH_TIMEOUT(f.text("label_work_statu"), QString("工作中"), 5000);
             QTRY_VERIFY_WITH_TIMEOUT(f.enabled("btn_stop") && !f.d.busy, 5000);
         }
     }
