@@ -55,6 +55,7 @@ private slots:
     void englishTexts();
     void enabledStatesAndStyles();
     void sizesAndAlignment();
+    void placeHolderPaintsNothing();
     void comboContentsAndDefaults();
     void signalTableAndLadder();
     void delayValidator_data();
@@ -307,6 +308,18 @@ void FormTest::sizesAndAlignment()
     QCOMPARE(d.w<QLabel>("label_11")->alignment(), Qt::AlignCenter);
     QCOMPARE(d.w<QLineEdit>("label_total_sec")->minimumSize(), QSize(80, 26));
     QCOMPARE(d.w<QLineEdit>("label_total_sec")->alignment(), Qt::AlignCenter);
+}
+
+void FormTest::placeHolderPaintsNothing()
+{
+    // The transparent button must look like the window behind it, not a dark box.
+    TestDesk d;
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    auto *holder = d.w<QPushButton>("btn_hidden");
+    const QImage shot = d.grab().toImage();
+    const QPoint centre = holder->mapTo(&d, holder->rect().center());
+    QCOMPARE(QColor(shot.pixel(centre)), QColor(236, 233, 216));
 }
 
 void FormTest::comboContentsAndDefaults()

@@ -260,6 +260,22 @@
         <translation>Exit the application and save the configuration.</translation>
     </message>
     <message>
+        <source>参数保存失败！</source>
+        <translation>Failed to save the parameters!</translation>
+    </message>
+    <message>
+        <source>参数文件无效，使用默认参数</source>
+        <translation>The parameter file is invalid; the defaults are used.</translation>
+    </message>
+    <message>
+        <source>%1 (模拟发射机)</source>
+        <translation>%1 (simulated transmitter)</translation>
+    </message>
+    <message>
+        <source>发射机为模拟设备，未连接真实硬件</source>
+        <translation>The transmitter is simulated; no hardware is connected.</translation>
+    </message>
+    <message>
         <source>连接中...</source>
         <translation>In connection...</translation>
     </message>

@@ -124,7 +124,7 @@ void SrcDesk::init()
     ShowInterruptProtection(false);
     SetWarningVisible(false, QString());
 
-    ApplyOutputMode(true);
+    LoadSettings();
 
     LogToFile(tr("应用初始化完成."));
 }

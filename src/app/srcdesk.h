@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDate>
 #include <QList>
 #include <QMainWindow>
 #include <QSerialPort>
@@ -14,6 +15,7 @@
 #include "EM/csamt_pub.h"
 #include "transmission/timeutil.h"
 
+class QCloseEvent;
 class QStringListModel;
 class QTimer;
 class TableModel;
@@ -97,6 +99,9 @@ public:
     void SetTimeDelay();
     void SendStartSignal();
 
+    // Settings file (app/settings.cpp)
+    void SaveSettings(bool save);
+
 protected slots:
     void showTimer();
     void serialTimeOut();
@@ -118,6 +123,12 @@ protected slots:
     void on_btn_time_delay_clicked();
 
 protected:
+    // Settings file (app/settings.cpp): asked on close, read back by init.
+    void closeEvent(QCloseEvent *event) override;
+    void LoadSettings();
+    // The day that names the table saved with the settings.
+    virtual QDate TableDate() const;
+
     // Frequency table (table/tablefile.cpp, table/tablerows.cpp). The dialogs
     // sit behind a virtual so the tests can answer them without a person.
     virtual QString AskTableFileName(

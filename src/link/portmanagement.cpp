@@ -158,7 +158,14 @@ void SrcDesk::OnPortError(QSerialPort::SerialPortError error)
     // inside the port's own notifier.
     if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError)
         return;
-    QTimer::singleShot(0, this, [this] { DropPort(); });
+    // The device is gone, so the window must stop showing it as connected.
+    QTimer::singleShot(0, this, [this] {
+        if (!serialPort->isOpen())
+            return;
+        DropPort();
+        ShowLinkLoss();
+        linkLossShown = true;
+    });
 }
 
 void SrcDesk::ShowLinkLoss()

@@ -83,11 +83,16 @@ void SrcDesk::serialTimeOut()
 
         ClosePort();
         StopResponseTimer();
-        if (CommandState == 5) {
-            busy = false;
-        } else {
+        // Whatever was sent has ended: a garbled answer must not leave the
+        // poll suspended for good.
+        busy = false;
+        if (CommandState != 5) {
             LogToView(LogSystemInfo, tr("警告：异常！"));
-            if (CommandState == 0) {
+            if (CommandState == 8) {
+                // As after a refused or missing version: the poll still starts.
+                ShowVersion(tr("获取失败"), 2);
+                pollTimer->start();
+            } else if (CommandState == 0) {
                 ++portIndex;
                 if (portIndex < foundPorts.size()) {
                     OpenPort();

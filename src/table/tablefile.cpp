@@ -2,16 +2,14 @@
 
 #include "app/appfolder.h"
 #include "app/srcdesk.h"
+#include "app/stagedfile.h"
 #include "table/codepage.h"
-#include "table/renameover.h"
 #include "table/tablemodel.h"
 #include "ui_srcdesk.h"
 
 #include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
-#include <QTemporaryFile>
 
 namespace {
 
@@ -30,43 +28,9 @@ bool NarrowPath(const QString &path, QByteArray *narrow)
 
 bool SaveFreqTableFile(const QString &path, const freq_table *table)
 {
-    QByteArray narrowTarget;
-    if (!NarrowPath(path, &narrowTarget))
-        return false;
-    QString target = path;
-    const QFileInfo info(path);
-    QFile::Permissions permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser
-        | QFile::ReadGroup | QFile::ReadOther;
-    if (info.exists()) {
-        // Replace what the link points at, and never a device or a folder.
-        target = info.canonicalFilePath();
-        const QFileInfo resolved(target);
-        if (!resolved.isFile() || !resolved.isWritable() || !NarrowPath(target, &narrowTarget))
-            return false;
-        permissions = resolved.permissions();
-    }
-
-    QTemporaryFile reserve(target + ".XXXXXX");
-    reserve.setAutoRemove(false);
-    if (!reserve.open())
-        return false;
-    const QString partPath = reserve.fileName();
-    reserve.close();
-
-    QByteArray narrowPart;
-    FILE *fp = NarrowPath(partPath, &narrowPart) ? csamt_fopen(narrowPart.constData(), "wb") : nullptr;
-    bool ok = fp != nullptr;
-    if (ok) {
-        ok = freq_table_write(fp, table) == freq_table_file_size(table);
-        ok = std::fflush(fp) == 0 && ok;
-        ok = !std::ferror(fp) && ok;
-        ok = std::fclose(fp) == 0 && ok;
-    }
-    ok = ok && QFile::setPermissions(partPath, permissions);
-    ok = ok && RenameOver(narrowPart, narrowTarget);
-    if (!ok)
-        QFile::remove(partPath);
-    return ok;
+    StagedFile file(path);
+    return file.write([table](FILE *fp) { return freq_table_write(fp, table) == freq_table_file_size(table); })
+        && file.commit();
 }
 
 QString SrcDesk::AskTableFileName(bool forReading, const QString &caption, const QString &dir, const QString &filter)

@@ -1,0 +1,314 @@
+#include "txsimfield.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QRadioButton>
+
+// Every command of the link meets every way a device or its cable can fail,
+// and after each the window must tell the truth, poll again and let the
+// operator start a transmission without a restart.
+
+namespace {
+
+enum class Trouble { NoAnswer, WrongStartByte, Pieces, LateInside, LateBeyond, Refusal, ExtraBytes, Vanish };
+
+// What the desk should make of the exchange.
+enum class Outcome { Answered, Refused, Silent, Garbled };
+
+Outcome outcomeOf(Trouble trouble)
+{
+    switch (trouble) {
+    case Trouble::Pieces:
+    case Trouble::LateInside:
+    case Trouble::ExtraBytes:
+        return Outcome::Answered;
+    case Trouble::Refusal:
+        return Outcome::Refused;
+    case Trouble::WrongStartByte:
+        return Outcome::Garbled;
+    default:
+        return Outcome::Silent;
+    }
+}
+
+FaultSpec faultFor(Trouble trouble)
+{
+    FaultSpec spec;
+    spec.count = 1;
+    switch (trouble) {
+    case Trouble::NoAnswer:
+    case Trouble::Vanish:
+        spec.kind = Fault::NoAnswer;
+        break;
+    case Trouble::WrongStartByte:
+        spec.kind = Fault::WrongStartByte;
+        break;
+    case Trouble::Pieces:
+        // Three pieces spread over several 10 ms ticks.
+        spec.kind = Fault::Split;
+        spec.pieces = 3;
+        spec.pauseMs = 60;
+        break;
+    case Trouble::LateInside:
+        spec.kind = Fault::Delay;
+        spec.delayMs = 1500;
+        break;
+    case Trouble::LateBeyond:
+        spec.kind = Fault::Delay;
+        spec.delayMs = 2600;
+        break;
+    case Trouble::Refusal:
+        spec.kind = Fault::Refuse;
+        break;
+    case Trouble::ExtraBytes:
+        spec.kind = Fault::ExtraBytes;
+        break;
+    }
+    return spec;
+}
+
+// Where each command's result shows, by outcome: "view:" a log view line
+// since the command, "file:" a log file line since then, or a label's text.
+struct CommandCase
+{
+    quint8 code;
+    const char *name;
+    QString answered, refused, silent, garbled;
+};
+
+const QList<CommandCase> &commandCases()
+{
+    static const QList<CommandCase> cases = {
+        { 0x02, "connection test", "view:系统信息->端口连接成功.", "view:系统信息->端口连接成功.",
+            "label_dev_statu:连接失败", "view:系统信息->警告：异常！" },
+        { 0x0A, "version", "lbVersion:V2.1_2019-06-03", "lbVersion:获取失败", "lbVersion:获取失败",
+            "lbVersion:获取失败" },
+        { 0x07, "status", "label_work_statu:空闲", "label_work_statu:空闲", "label_dev_statu:连接失败", "" },
+        { 0x03, "GPS time", "file:GPS时间解析成功", "file:GPS时间获取失败", "label_dev_statu:连接失败",
+            "file:命令返回异常!" },
+        { 0x05, "sweep mode", "view:系统信息->启动成功.", "view:系统信息->扫频模式设置失败！",
+            "label_dev_statu:连接失败", "view:系统信息->警告：异常！" },
+        { 0x06, "start signal", "view:系统信息->启动成功.", "view:系统信息->启动失败！", "label_dev_statu:连接失败",
+            "view:系统信息->警告：异常！" },
+        { 0x01, "start parameters", "view:系统信息->启动成功.", "view:系统信息->启动失败！", "label_dev_statu:连接失败",
+            "view:系统信息->警告：异常！" },
+        { 0x04, "stop", "view:系统信息->任务已停止.", "view:系统信息->任务停止失败!", "label_dev_statu:连接失败",
+            "view:系统信息->警告：异常！" },
+        { 0x09, "delay", "view:系统信息->同步延时设置成功.", "view:系统信息->同步延时设置失败！",
+            "label_dev_statu:连接失败", "view:系统信息->警告：异常！" },
+    };
+    return cases;
+}
+
+bool isStartChain(quint8 code)
+{
+    return code == 0x05 || code == 0x06 || code == 0x01;
+}
+
+struct FaultDesk : Field
+{
+    BoxAnswerer boxes { QMessageBox::Yes };
+
+    bool enabled(const char *button) const { return d.w<QPushButton>(button)->isEnabled(); }
+    void click(const char *button) { d.w<QPushButton>(button)->click(); }
+
+    // True when `where:text` is on show: a view line since `viewFrom`, a file
+    // line, or a label's text.
+    bool shows(const QString &expectation, int viewFrom, int fileFrom) const
+    {
+        const int colon = expectation.indexOf(':');
+        const QString where = expectation.left(colon);
+        const QString what = expectation.mid(colon + 1);
+        if (where == "view")
+            return view().mid(viewFrom).contains(what);
+        if (where == "file")
+            return file().mid(fileFrom).contains(what);
+        return text(qPrintable(where)) == what;
+    }
+
+    // A transmission from now on, until stopped: the operator's start.
+    void startNow()
+    {
+        d.w<QRadioButton>("rBtn_single")->click();
+        auto *box = d.w<QComboBox>("cmb_freq");
+        box->setCurrentIndex(box->findText("1"));
+        d.w<QComboBox>("cmb_signal")->setCurrentIndex(0);
+        d.w<QLineEdit>("edt_send_time")->clear();
+        click("btn_start");
+    }
+};
+
+} // namespace
+
+class FaultsEndToEndTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void scanCommands_data() { matrix({ 0x02, 0x0A }); }
+    void scanCommands() { survive(); }
+    void pollCommands_data() { matrix({ 0x07, 0x03 }); }
+    void pollCommands() { survive(); }
+    void startChain_data() { matrix({ 0x05, 0x06, 0x01 }); }
+    void startChain() { survive(); }
+    void stopAndDelay_data() { matrix({ 0x04, 0x09 }); }
+    void stopAndDelay() { survive(); }
+
+private:
+    void matrix(const QList<quint8> &codes);
+    void survive();
+};
+
+void FaultsEndToEndTest::matrix(const QList<quint8> &codes)
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("trouble");
+    const QList<QPair<Trouble, const char *>> troubles = {
+        { Trouble::NoAnswer, "no answer" },
+        { Trouble::WrongStartByte, "wrong first byte" },
+        { Trouble::Pieces, "in pieces" },
+        { Trouble::LateInside, "late, 1.5 s" },
+        { Trouble::LateBeyond, "late, 2.6 s" },
+        { Trouble::Refusal, "refused" },
+        { Trouble::ExtraBytes, "extra bytes" },
+        { Trouble::Vanish, "device vanishes" },
+    };
+    for (const CommandCase &c : commandCases()) {
+        if (!codes.contains(c.code))
+            continue;
+        for (const auto &t : troubles)
+            QTest::addRow("%s, %s", c.name, t.second) << int(c.code) << int(t.first);
+    }
+}
+
+void FaultsEndToEndTest::survive()
+{
+    QFETCH(int, code);
+    QFETCH(int, trouble);
+    const Trouble fault = Trouble(trouble);
+    const Outcome outcome = outcomeOf(fault);
+    const CommandCase &command = *std::find_if(
+        commandCases().begin(), commandCases().end(), [&](const CommandCase &c) { return c.code == code; });
+
+    FaultDesk f;
+    Transmitter &tx = f.tx();
+    const bool gps = code == 0x03;
+    tx.setGpsLocked(gps);
+    tx.setLeapDone(gps);
+
+    // The device vanishes the moment the command reaches it.
+    QElapsedTimer sinceFault;
+    bool armed = false;
+    if (fault == Trouble::Vanish) {
+        connect(&tx, &Transmitter::commandReceived, &tx, [&](const QByteArray &payload) {
+            if (armed && quint8(payload.at(0)) == code && !sinceFault.isValid()) {
+                sinceFault.start();
+                QTimer::singleShot(0, &tx, [&] { tx.unplug(); });
+            }
+        });
+    }
+
+    // Bring the desk to where the command is sent, then let the fault hit it.
+    const bool duringScan = code == 0x02 || code == 0x0A;
+    if (!duringScan) {
+        QVERIFY(f.connectAndPoll(1));
+        if (code == 0x03)
+            QTRY_VERIFY_WITH_TIMEOUT(commandsOf(tx, 0x03) > 0, 5000);
+        if (code == 0x04) {
+            f.startNow();
+            // Seen running: a start still shown as pending cannot be told
+            // from a stopped one by the status byte.
+            QTRY_COMPARE_WITH_TIMEOUT(f.text("label_work_statu"), QString("工作中"), 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(f.enabled("btn_stop") && !f.d.busy, 5000);
+        }
+    }
+    const int viewFrom = f.view().size();
+    const int fileFrom = f.file().size();
+    const int sent = commandsOf(tx, quint8(code));
+    tx.setFault(quint8(code), faultFor(fault));
+    armed = true;
+    if (duringScan) {
+        f.scan();
+    } else if (isStartChain(quint8(code))) {
+        f.startNow();
+    } else if (code == 0x04) {
+        f.click("btn_stop");
+    } else if (code == 0x09) {
+        f.d.w<QLineEdit>("edt_time_delay")->setText("1");
+        f.click("btn_time_delay");
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(commandsOf(tx, quint8(code)) > sent, 5000);
+
+    // The window tells the truth.
+    QString expected;
+    switch (outcome) {
+    case Outcome::Answered:
+        expected = command.answered;
+        break;
+    case Outcome::Refused:
+        expected = command.refused;
+        break;
+    case Outcome::Silent:
+        expected = command.silent;
+        break;
+    case Outcome::Garbled:
+        expected = command.garbled;
+        break;
+    }
+    if (!expected.isEmpty())
+        QTRY_VERIFY2_WITH_TIMEOUT(f.shows(expected, viewFrom, fileFrom), qPrintable(expected), 3000);
+    if (fault == Trouble::Vanish) {
+        // Gone within 3 s of the unplug, whatever the exchange was.
+        QTRY_COMPARE_WITH_TIMEOUT(f.text("label_dev_statu"), QString("连接失败"), 3000);
+        QVERIFY2(sinceFault.elapsed() < 3000, qPrintable(QString::number(sinceFault.elapsed())));
+        QCOMPARE(f.sheet("label_dev_statu"), kRed);
+    }
+    if (isStartChain(quint8(code)) && outcome != Outcome::Answered) {
+        QTRY_VERIFY_WITH_TIMEOUT(!f.d.responseTimer->isActive(), 3000);
+        QVERIFY(f.text("label_work_statu") != "待发送");
+        QVERIFY(!f.view().mid(viewFrom).contains("系统信息->启动成功."));
+        QVERIFY(!f.d.transmitting);
+        // A start whose acceptance came garbled or late did start; the poll
+        // shows it below.
+        if (outcome != Outcome::Garbled && fault != Trouble::LateBeyond)
+            QVERIFY(!tx.isArmed() && !tx.isTransmitting());
+    }
+
+    // The device comes back, as it was; the poll takes up again and paints
+    // what the device reports, with no restart.
+    tx.clearFaults();
+    if (fault == Trouble::Vanish) {
+        QTRY_VERIFY_WITH_TIMEOUT(!f.d.responseTimer->isActive(), 3000);
+        QVERIFY(tx.replug());
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!f.d.responseTimer->isActive(), 3000);
+    if (!f.d.pollTimer->isActive()) {
+        // The scan itself failed: the operator scans again.
+        QCOMPARE(f.text("label_dev_statu"), QString("连接失败"));
+        QVERIFY(!f.enabled("btn_start") && !f.enabled("btn_stop"));
+        f.scan();
+    }
+    QVERIFY(f.awaitPolls(2, 6000));
+    QTRY_COMPARE_WITH_TIMEOUT(f.text("label_dev_statu"), QString("已连接"), 3000);
+    QCOMPARE(f.sheet("label_dev_statu"), kGreen);
+    const bool running = tx.isTransmitting() || tx.isArmed();
+    QTRY_COMPARE_WITH_TIMEOUT(f.text("label_work_statu"), QString(running ? "工作中" : "空闲"), 3000);
+    QVERIFY2(f.d.w<QLabel>("label_warning_info")->isHidden(), qPrintable(f.text("label_warning_info")));
+    QVERIFY(f.d.w<QLabel>("label_safe")->isHidden());
+
+    // The operator stops what runs and starts anew.
+    if (running) {
+        QTRY_VERIFY_WITH_TIMEOUT(f.enabled("btn_stop") && !f.d.busy, 3000);
+        const int stops = f.view().count("系统信息->任务已停止.");
+        f.click("btn_stop");
+        QTRY_COMPARE_WITH_TIMEOUT(f.view().count("系统信息->任务已停止."), stops + 1, 3000);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(f.enabled("btn_start") && !f.d.busy, 3000);
+    const int starts = f.view().count("系统信息->启动成功.");
+    f.startNow();
+    QTRY_COMPARE_WITH_TIMEOUT(f.view().count("系统信息->启动成功."), starts + 1, 3000);
+    QVERIFY(tx.isArmed() || tx.isTransmitting());
+}
+
+QTEST_MAIN(FaultsEndToEndTest)
+#include "tst_faults_e2e.moc"

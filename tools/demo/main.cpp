@@ -1,0 +1,84 @@
+// SourceDeskDemo: the SourceDesk window connected to a simulated transmitter
+// that runs inside the same process, for a first look without hardware.
+#include "app/srcdesk.h"
+#include "app/startup.h"
+#include "screenshots.h"
+#include "transmitter.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDateTime>
+#include <QLocale>
+#include <QMessageBox>
+#include <QTranslator>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QCommandLineParser options;
+    options.setApplicationDescription("SourceDesk connected to a simulated transmitter.");
+    options.addHelpOption();
+    const QCommandLineOption screenshots("screenshots",
+        "Run without a person: connect, start a sweep, stop, quit without saving, and keep screenshots of the "
+        "connected window and of the running transmission in <folder>.",
+        "folder");
+    options.addOption(screenshots);
+    options.process(app);
+
+    // The same start-up as the product: one copy per machine, same language.
+    if (!TakeInstanceGuard()) {
+        QMessageBox::critical(nullptr, QObject::tr("Open failed"),
+            QObject::tr("The application is already running and cannot be opened again!"));
+        return -1;
+    }
+    QTranslator translator;
+    InstallLanguage(app, translator, QLocale::system().name());
+
+    // Firmware V2.1 built 2019-06-03; the GPS clock is the PC's. Lock and leap
+    // second arrive a few seconds after the first contact, as in the field.
+    txsim::Transmitter transmitter;
+    transmitter.setVersion(0x21, 19, 6, 3);
+    transmitter.useSystemClock();
+    QObject::connect(&transmitter, &txsim::Transmitter::commandReceived, &transmitter, [&transmitter] {
+        static bool contacted = false;
+        if (contacted)
+            return;
+        contacted = true;
+        const QDateTime now = QDateTime::currentDateTime();
+        transmitter.setGpsLockedAt(now.addSecs(4));
+        transmitter.setLeapDoneAt(now.addSecs(6));
+    });
+    if (!transmitter.start()) {
+        QMessageBox::critical(
+            nullptr, "SourceDeskDemo", "The simulated transmitter could not start: " + transmitter.errorString());
+        return 1;
+    }
+
+    SrcDesk window;
+    window.SetPortSource([&transmitter] { return QStringList(transmitter.portPath()); });
+    window.setWindowTitle(QCoreApplication::translate("SrcDesk", "%1 (模拟发射机)").arg(WindowTitle()));
+    const QString simulated = QCoreApplication::translate("SrcDesk", "发射机为模拟设备，未连接真实硬件");
+    window.LogToView(LogSystemInfo, simulated);
+    window.LogToFile(simulated);
+    window.show();
+
+    if (!options.isSet(screenshots))
+        return app.exec();
+
+    ScreenshotTour tour(&window, options.value(screenshots));
+    bool ok = false;
+    QObject::connect(&tour, &ScreenshotTour::finished, [&](bool done, const QString &message) {
+        ok = done;
+        if (!done)
+            std::fprintf(stderr, "SourceDeskDemo: %s\n", qPrintable(message));
+        for (const QString &path : tour.saved())
+            std::printf("Screenshot: %s\n", qPrintable(path));
+        std::fflush(stdout);
+        QCoreApplication::exit(done ? 0 : 1);
+    });
+    tour.start();
+    const int result = app.exec();
+    return ok ? result : 1;
+}
