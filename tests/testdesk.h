@@ -44,6 +44,7 @@ public:
     using SrcDesk::signalMaxFreq;
     using SrcDesk::stepTimer;
     using SrcDesk::tableModel;
+    using SrcDesk::TimeUpdate;
     using SrcDesk::transmitting;
     using SrcDesk::versionCompatible;
 

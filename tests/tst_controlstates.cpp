@@ -23,6 +23,7 @@ private slots:
     void settingsInSingleOutputLeaveTheTable();
     void settingsInSweepOutputIncludeTheTable();
     void warningAndInterruptVisibility();
+    void repaintingTheSameStatesRestylesNothing();
 
 private:
     AppFolderFixture folder;
@@ -176,6 +177,48 @@ void ControlStatesTest::warningAndInterruptVisibility()
     QVERIFY(d.w<QLabel>("label_safe")->isVisible() && d.w<QLabel>("lbInterrupt")->isVisible());
     d.ShowInterruptProtection(false);
     QVERIFY(!d.w<QLabel>("label_safe")->isVisible() && !d.w<QLabel>("lbInterrupt")->isVisible());
+}
+
+// Counts restyles anywhere in the application.
+class RestyleCounter : public QObject
+{
+public:
+    RestyleCounter() { qApp->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        count += event->type() == QEvent::StyleChange;
+        return false;
+    }
+};
+
+void ControlStatesTest::repaintingTheSameStatesRestylesNothing()
+{
+    // Every status answer paints the states again, once a second for the whole
+    // run; restyling unchanged widgets cost milliseconds of CPU each time.
+    TestDesk d;
+    d.w<QRadioButton>("rBtn_continue")->setChecked(true);
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    const auto paintIdle = [&d] {
+        d.ShowDeviceStatus("已连接", 1);
+        d.ShowWorkStatus("空闲", 0);
+        d.ShowGpsStatus("未锁定", 2, 1);
+        d.ShowGpsStatus("未闰秒", 2, 2);
+        d.EnableStartStop(true, false);
+        d.EnableSettings(true);
+    };
+    paintIdle();
+    RestyleCounter restyles;
+    paintIdle();
+    QCOMPARE(restyles.count, 0);
+
+    d.EnableStartStop(false, true);
+    QVERIFY(restyles.count > 0);
+    QCOMPARE(d.w<QPushButton>("btn_start")->styleSheet(), kGreyed);
+    QCOMPARE(d.w<QLabel>("label_dev_statu")->styleSheet(), QString("color: rgb(0, 170, 0);"));
 }
 
 QTEST_MAIN(ControlStatesTest)

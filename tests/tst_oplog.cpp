@@ -2,10 +2,13 @@
 #include "testdesk.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QListView>
+#include <QScrollBar>
 #include <QStringListModel>
 #include <QTranslator>
 
+#include <algorithm>
 #include <cstdio>
 
 class OpLogTest : public QObject
@@ -22,6 +25,8 @@ private slots:
     void pathIsFixedAtTheFirstWrite();
     void unwritableFolderDropsTheLineSilently();
     void viewKeepsEveryLineNewestAtTheBottom();
+    void nextLineKeepsTheSelectionAndTheLongestLineInReach();
+    void aLineCostsLittleAfterALongRun();
 };
 
 static QString readAll(const QString &path)
@@ -178,6 +183,57 @@ void OpLogTest::viewKeepsEveryLineNewestAtTheBottom()
     d.logModel->setData(d.logModel->index(5), "edited");
     d.LogToView(LogSystemInfo, "next");
     QVERIFY(d.logModel->index(5).data().toString().endsWith("->4"));
+}
+
+void OpLogTest::nextLineKeepsTheSelectionAndTheLongestLineInReach()
+{
+    AppFolderFixture folder;
+    TestDesk d;
+    d.resize(1280, 800);
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    auto *view = d.w<QListView>("v_list_log");
+    const QString wide = "打开" + QString(200, QChar('x'));
+    d.LogToView(LogSystemInfo, wide);
+    d.LogToView(LogSystemInfo, "短");
+    view->setCurrentIndex(d.logModel->index(1));
+
+    d.LogToView(LogSystemInfo, "短");
+    QCOMPARE(view->currentIndex().row(), 1);
+    QVERIFY(view->selectionModel()->isRowSelected(1, QModelIndex()));
+    // Every row is as wide as the widest line, so the view scrolls far
+    // enough to the right to show all of it.
+    const int needed = view->fontMetrics().horizontalAdvance(d.logLines.at(1));
+    QVERIFY2(view->visualRect(d.logModel->index(3)).width() >= needed, qPrintable(QString::number(needed)));
+    QTRY_VERIFY(view->horizontalScrollBar()->maximum() + view->viewport()->width() >= needed);
+}
+
+void OpLogTest::aLineCostsLittleAfterALongRun()
+{
+    // Refilling the view for every line cost about a second per line after
+    // 100,000 lines; a line now costs a few milliseconds at that length.
+    AppFolderFixture folder;
+    TestDesk d;
+    d.resize(1280, 800);
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    while (d.logLines.size() < 100000)
+        d.logLines << QString("10:15:02-系统信息->端口连接成功. %1").arg(d.logLines.size());
+    d.logModel->setStringList(d.logLines);
+    QCoreApplication::sendPostedEvents();
+
+    QList<qint64> costs;
+    for (int i = 0; i < 5; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        d.LogToView(LogSystemInfo, QString::number(i));
+        QCoreApplication::sendPostedEvents();
+        costs << clock.elapsed();
+    }
+    std::sort(costs.begin(), costs.end());
+    QVERIFY2(costs.at(2) < 100, qPrintable(QString("median %1 ms").arg(costs.at(2))));
+    QCOMPARE(d.logModel->rowCount(), 100005);
+    QCOMPARE(d.logModel->stringList(), d.logLines);
 }
 
 QTEST_MAIN(OpLogTest)

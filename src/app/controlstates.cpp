@@ -24,10 +24,18 @@ QString colourSheet(StatusColour colour)
     }
 }
 
+// Setting a style sheet restyles the widget even when the sheet is the same,
+// and the status poll paints the same states again every second.
+void setSheet(QWidget *widget, const QString &sheet)
+{
+    if (widget->styleSheet() != sheet)
+        widget->setStyleSheet(sheet);
+}
+
 void paint(QLabel *label, const QString &text, StatusColour colour)
 {
     label->setText(text);
-    label->setStyleSheet(colourSheet(colour));
+    setSheet(label, colourSheet(colour));
 }
 
 } // namespace
@@ -79,15 +87,15 @@ void SrcDesk::EnableStartStop(bool canStart, bool canStop)
 {
     if (canStart) {
         ui->edt_com_auto->setText(serialPort->portName());
-        ui->btn_start->setStyleSheet(kEnabledText);
-        ui->btn_stop->setStyleSheet(kEnabledText);
+        setSheet(ui->btn_start, kEnabledText);
+        setSheet(ui->btn_stop, kEnabledText);
         ui->btn_start->setEnabled(true);
         ui->btn_stop->setEnabled(true);
         return;
     }
-    ui->btn_start->setStyleSheet(kGreyedText);
+    setSheet(ui->btn_start, kGreyedText);
     ui->btn_start->setEnabled(false);
-    ui->btn_stop->setStyleSheet(canStop ? kEnabledText : kGreyedText);
+    setSheet(ui->btn_stop, canStop ? kEnabledText : kGreyedText);
     ui->btn_stop->setEnabled(canStop);
 }
 
@@ -99,9 +107,9 @@ void SrcDesk::EnableSettings(bool enable)
 
     for (QWidget *w : Widgets { ui->pushButton, ui->btn_round_min, ui->btn_round_circel, ui->btn_time_delay,
                                 ui->rBtn_single, ui->rBtn_continue })
-        w->setStyleSheet(sheet);
+        setSheet(w, sheet);
     for (QWidget *w : Widgets { ui->edt_send_time, ui->edt_time_delay, ui->cmb_signal, ui->cmb_freq, ui->cmb_model_scan })
-        w->setStyleSheet(fieldSheet);
+        setSheet(w, fieldSheet);
     for (QWidget *w : Widgets { ui->pushButton, ui->edt_send_time, ui->btn_round_min, ui->btn_round_circel,
                                 ui->edt_time_delay, ui->btn_time_delay, ui->rBtn_single, ui->rBtn_continue,
                                 ui->cmb_signal, ui->cmb_freq, ui->cmb_model_scan })
@@ -110,9 +118,9 @@ void SrcDesk::EnableSettings(bool enable)
     // In single-frequency output the table keeps what the output mode gave it.
     if (!ui->rBtn_continue->isChecked())
         return;
-    ui->tableView->setStyleSheet(enable ? QString(kWhiteField) : sheet);
+    setSheet(ui->tableView, enable ? QString(kWhiteField) : sheet);
     for (QWidget *w : Widgets { ui->btn_import, ui->btn_out, ui->btn_insert, ui->btn_add, ui->btn_delete, ui->btn_clear })
-        w->setStyleSheet(sheet);
+        setSheet(w, sheet);
     ui->tableView->setEnabled(enable);
     for (QWidget *w : Widgets { ui->btn_import, ui->btn_out, ui->btn_insert, ui->btn_add, ui->btn_delete, ui->btn_clear })
         w->setEnabled(enable);

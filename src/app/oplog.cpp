@@ -17,8 +17,27 @@ void SrcDesk::LogToView(LogCategory category, const QString &text)
     else if (category == LogSystemInfo)
         line = tr("%1系统信息->%2").arg(prefix, text);
     logLines.append(line);
-    logModel->setStringList(logLines);
+
+    // One row at a time: refilling the whole model made every line cost the
+    // length of the run. An operator's edit in the view still does not
+    // outlive the next line, as it did when the model was refilled.
+    const int row = logModel->rowCount();
+    restoringLogView = true;
+    logModel->insertRows(row, 1);
+    logModel->setData(logModel->index(row), line);
+    for (int edited : qAsConst(editedLogRows))
+        logModel->setData(logModel->index(edited), logLines.value(edited));
+    editedLogRows.clear();
+    restoringLogView = false;
     ui->v_list_log->scrollToBottom();
+}
+
+void SrcDesk::NoteLogViewEdit(const QModelIndex &first, const QModelIndex &last)
+{
+    if (restoringLogView)
+        return;
+    for (int row = first.row(); row <= last.row(); ++row)
+        editedLogRows.insert(row);
 }
 
 void SrcDesk::LogToFile(const QString &text)

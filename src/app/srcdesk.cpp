@@ -12,6 +12,7 @@
 
 #include <cmath>
 
+#include "app/loglinedelegate.h"
 #include "table/delegates.h"
 #include "table/tablemodel.h"
 
@@ -97,7 +98,10 @@ void SrcDesk::init()
 
     logLines.clear();
     logModel = new QStringListModel(this);
+    ui->v_list_log->setUniformItemSizes(true);
+    ui->v_list_log->setItemDelegate(new LogLineDelegate(ui->v_list_log));
     ui->v_list_log->setModel(logModel);
+    connect(logModel, &QAbstractItemModel::dataChanged, this, &SrcDesk::NoteLogViewEdit);
 
     ui->edt_time_delay->setValidator(
         new QRegExpValidator(QRegExp("^(([1-9][0-9]*|[1-9])(\\.\\d{1,1})?|0\\.\\d{1,1})$"), ui->edt_time_delay));

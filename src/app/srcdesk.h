@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QSerialPort>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -172,6 +173,10 @@ protected:
     // Fixed at the first written line of the run, so a run past midnight
     // keeps writing into the file of the day it started.
     QString logFilePath;
+    // Rows of the log view the operator edited since the last line.
+    QSet<int> editedLogRows;
+    bool restoringLogView = false;
+    void NoteLogViewEdit(const QModelIndex &first, const QModelIndex &last);
 
     // Transmitter link
     std::function<QStringList()> portSource;

@@ -1,0 +1,9 @@
+#include "app/loglinedelegate.h"
+
+// A view with uniform item sizes asks only for its newest row whenever rows
+// are added, so each line is measured once, as it arrives.
+QSize LogLineDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    largest = largest.expandedTo(QStyledItemDelegate::sizeHint(option, index));
+    return largest;
+}
