@@ -46,7 +46,6 @@ struct Rig
     AppFolderFixture folder;
     SimThread sim;
     TestDesk d;
-    BoxAnswerer boxes; // a box that opens fails the run instead of blocking it
 
     explicit Rig(bool gps)
     {
@@ -181,6 +180,7 @@ bool startChain(int n)
     if (!waitFor([&] { return rig.idle(); }))
         return false;
 
+    BoxAnswerer boxes; // a box that opens fails the run instead of blocking it
     rig.d.w<QRadioButton>("rBtn_single")->click();
     auto *frequency = rig.d.w<QComboBox>("cmb_freq");
     frequency->setCurrentIndex(frequency->findText("1"));
@@ -204,7 +204,7 @@ bool startChain(int n)
         acceptedAt = 0;
         const qint64 clickedAt = nowNs();
         rig.d.w<QPushButton>("btn_start")->click();
-        if (!waitFor([&] { return acceptedAt != 0; }) || !rig.boxes.seen.isEmpty())
+        if (!waitFor([&] { return acceptedAt != 0; }) || !boxes.seen.isEmpty())
             return false;
         chain.push_back(ms(acceptedAt - clickedAt));
 

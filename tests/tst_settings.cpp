@@ -54,18 +54,6 @@ QByteArray tableFile(const QVector<freq_item> &entries, qint32 count = -1)
     return bytes;
 }
 
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
 qint32 wordAt(const QByteArray &bytes, int offset)
 {
     return qFromLittleEndian<qint32>(bytes.constData() + offset);

@@ -39,18 +39,6 @@ QByteArray ownFile(const QVector<freq_item> &entries)
     return bytes;
 }
 
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
 QStringList column(TestDesk &d, int col)
 {
     QStringList texts;

@@ -16,12 +16,6 @@ namespace {
 
 const int kWaitMs = 20000;
 
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 // The survey's table as the office hands it out: 8 Hz and 4 Hz for 10 s,
 // 1 Hz for 20 s at a higher sampling rate.
 QByteArray surveyTable()
