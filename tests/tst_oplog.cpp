@@ -178,6 +178,13 @@ void OpLogTest::viewKeepsEveryLineNewestAtTheBottom()
     const QModelIndex newest = d.logModel->index(300);
     QTRY_VERIFY(view->viewport()->rect().intersects(view->visualRect(newest)));
     QVERIFY(!view->viewport()->rect().intersects(view->visualRect(d.logModel->index(0))));
+    // The model answers for its lines and nothing beyond them.
+    QCOMPARE(newest.data().toString(), d.logLines.at(300));
+    QVERIFY(!d.logModel->index(301).isValid());
+    QVERIFY(!d.logModel->index(-1).isValid());
+    QVERIFY(!d.logModel->index(0, 1).isValid());
+    QVERIFY(!d.logModel->index(0, 0, newest).isValid());
+    QVERIFY(!d.logModel->hasIndex(301, 0));
 
     // An edit in the view is lost with the next line.
     d.logModel->setData(d.logModel->index(5), "edited");

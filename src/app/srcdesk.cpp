@@ -12,7 +12,7 @@
 
 #include <cmath>
 
-#include "app/loglinedelegate.h"
+#include "app/logview.h"
 #include "table/delegates.h"
 #include "table/tablemodel.h"
 
@@ -97,7 +97,7 @@ void SrcDesk::init()
     stepTimer = new QTimer(this);
 
     logLines.clear();
-    logModel = new QStringListModel(this);
+    logModel = new LogListModel(this);
     ui->v_list_log->setUniformItemSizes(true);
     ui->v_list_log->setItemDelegate(new LogLineDelegate(ui->v_list_log));
     ui->v_list_log->setModel(logModel);
