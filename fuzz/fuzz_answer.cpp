@@ -18,6 +18,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSignalBlocker>
+#include <QStringListModel>
 #include <QTimer>
 
 #include <sanitizer/lsan_interface.h>
@@ -37,6 +39,7 @@ public:
     using SrcDesk::gpsLocked;
     using SrcDesk::linkIdle;
     using SrcDesk::logLines;
+    using SrcDesk::logModel;
     using SrcDesk::pendingFrame;
     using SrcDesk::pendingLength;
     using SrcDesk::pollTimer;
@@ -59,11 +62,16 @@ public:
             return;
         arranged = true;
         lastSettings = settings;
+        // The start chain reads only which button is checked. Switching the
+        // mode's look (style sheets on seven widgets) made most of an input's
+        // cost, so the buttons are set without telling the window.
         const bool single = !(settings & 0x01);
         auto *singleButton = findChild<QRadioButton *>("rBtn_single");
+        auto *continueButton = findChild<QRadioButton *>("rBtn_continue");
         if (singleButton->isChecked() != single) {
-            findChild<QRadioButton *>(single ? "rBtn_single" : "rBtn_continue")->setChecked(true);
-            ApplyOutputMode(single);
+            const QSignalBlocker quietSingle(singleButton);
+            const QSignalBlocker quietContinue(continueButton);
+            (single ? singleButton : continueButton)->setChecked(true);
         }
         findChild<QComboBox *>("cmb_signal")->setCurrentIndex((settings >> 1) % 14);
 
@@ -98,7 +106,12 @@ public:
         pendingLength = 0;
         foundPorts.clear();
         portIndex = 0;
-        logLines.clear();
+        // The view holds a copy of every line; both are emptied together
+        // now and then so the run's memory stays flat.
+        if (logLines.size() > 1000) {
+            logLines.clear();
+            logModel->setStringList(logLines);
+        }
         versionCompatible = true;
 
         CommandState = command;
