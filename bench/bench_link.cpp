@@ -187,7 +187,12 @@ bool startChain(int n)
     rig.d.w<QComboBox>("cmb_signal")->setCurrentIndex(0);
     auto *sendTime = rig.d.w<QLineEdit>("edt_send_time");
     qint64 acceptedAt = 0;
+    qint64 firstWriteAt = 0;
     bool stopped = false;
+    QObject::connect(rig.d.serialPort, &QSerialPort::bytesWritten, [&] {
+        if (firstWriteAt == 0)
+            firstWriteAt = nowNs();
+    });
     const auto look = [&] {
         const QString &last = rig.d.logLines.last();
         if (last.endsWith(QStringLiteral("->启动成功.")) && acceptedAt == 0)
@@ -198,15 +203,17 @@ bool startChain(int n)
     QObject::connect(rig.d.logModel, &QAbstractItemModel::modelReset, look);
     QObject::connect(rig.d.logModel, &QAbstractItemModel::rowsInserted, look);
 
-    std::vector<double> chain;
+    std::vector<double> chain, step;
     for (int i = 0; i < n; ++i) {
         sendTime->clear(); // now, every time
         acceptedAt = 0;
+        firstWriteAt = 0;
         const qint64 clickedAt = nowNs();
         rig.d.w<QPushButton>("btn_start")->click();
         if (!waitFor([&] { return acceptedAt != 0; }) || !boxes.seen.isEmpty())
             return false;
         chain.push_back(ms(acceptedAt - clickedAt));
+        step.push_back(ms(firstWriteAt - clickedAt));
 
         stopped = false;
         rig.d.w<QPushButton>("btn_stop")->click();
@@ -214,6 +221,7 @@ bool startChain(int n)
             return false;
     }
     report("start chain: button -> accepted parameters", chain);
+    report("start chain: button -> sweep mode written", step);
     return true;
 }
 
