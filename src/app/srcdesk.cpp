@@ -95,6 +95,8 @@ void SrcDesk::init()
     pollTimer = new QTimer(this);
     pollTimer->setInterval(1000);
     stepTimer = new QTimer(this);
+    // A coarse timer may fire the operator's 200 ms up to 5 % late.
+    stepTimer->setTimerType(Qt::PreciseTimer);
 
     logLines.clear();
     logModel = new LogListModel(this);
