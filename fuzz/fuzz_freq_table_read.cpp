@@ -13,11 +13,19 @@ bool Terminated(const char *text)
     return std::memchr(text, '\0', MAX_FILE_NAME_LEN) != nullptr;
 }
 
+// A text comes back as the writer keeps it: at most 254 bytes, so a 255-byte
+// text read from a file without its NUL loses its last byte.
+bool SameText(const char *read, const char *again)
+{
+    const size_t kept = MAX_FILE_NAME_LEN - 2;
+    return std::strncmp(read, again, kept) == 0 && std::strlen(again) <= kept;
+}
+
 // What a table file carries: texts up to their NUL, the words, the count and
 // the entries it counts.
 bool SameContent(const freq_table &a, const freq_table &b)
 {
-    if (std::strcmp(a.name, b.name) != 0 || std::strcmp(a.name2, b.name2) != 0 || a.header_id != b.header_id
+    if (!SameText(a.name, b.name) || !SameText(a.name2, b.name2) || a.header_id != b.header_id
         || std::memcmp(a.header_val, b.header_val, sizeof a.header_val) != 0 || a.header_mode != b.header_mode
         || a.harmonic_mode != b.harmonic_mode || a.freq_num != b.freq_num)
         return false;
