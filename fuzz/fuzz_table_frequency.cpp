@@ -52,7 +52,7 @@ bool PowerOfTwoInRange(float f)
 
 // What the start parameters read from a row. Read after each edit for the
 // row it touched and at the end for all: reading every row after every edit
-// made long inputs quadratic and the target ran ten times slower.
+// made long inputs quadratic.
 void ReadRow(const TableModel &model, int row)
 {
     model.frequency(row);
