@@ -5,23 +5,48 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSerialPort>
-#include <QTableView>
 
-static const QString kGreyed = "color: rgb(208, 204, 188);";
-static const QString kBlack = "color: rgb(0, 0, 0);";
-static const QString kWhite = "background-color: rgb(255, 255, 255);";
+namespace {
+
+const QString kGreyed = "color: rgb(208, 204, 188);";
+const QString kBlack = "color: rgb(0, 0, 0);";
+const QString kWhite = "background-color: rgb(255, 255, 255);";
+
+// Whether the operator can use each control, and how it is drawn.
+QStringList looks(const TestDesk &d, std::initializer_list<const char *> names)
+{
+    QStringList all;
+    for (const char *name : names) {
+        const QWidget *w = d.w<QWidget>(name);
+        all << QString(w->isEnabled() ? "on " : "off ") + w->styleSheet();
+    }
+    return all;
+}
+
+QStringList times(int n, const QString &text)
+{
+    QStringList all;
+    while (all.size() < n)
+        all << text;
+    return all;
+}
+
+const auto kButtons
+    = { "pushButton", "btn_round_min", "btn_round_circel", "btn_time_delay", "rBtn_single", "rBtn_continue" };
+const auto kFields = { "edt_send_time", "edt_time_delay", "cmb_signal", "cmb_freq", "cmb_model_scan" };
+const auto kTable = { "tableView", "btn_import", "btn_out", "btn_insert", "btn_add", "btn_delete", "btn_clear" };
+
+} // namespace
 
 class ControlStatesTest : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void labelsTakeTextAndColour_data();
     void labelsTakeTextAndColour();
-    void gpsWhichSelectsTheLabel();
     void startStopStates();
-    void settingsInSingleOutputLeaveTheTable();
-    void settingsInSweepOutputIncludeTheTable();
+    void settingsStates_data();
+    void settingsStates();
     void warningAndInterruptVisibility();
     void repaintingTheSameStatesRestylesNothing();
 
@@ -29,128 +54,61 @@ private:
     AppFolderFixture folder;
 };
 
-void ControlStatesTest::labelsTakeTextAndColour_data()
-{
-    QTest::addColumn<int>("colour");
-    QTest::addColumn<QString>("sheet");
-    QTest::newRow("green") << 1 << "color: rgb(0, 170, 0);";
-    QTest::newRow("red") << 2 << "color: rgb(255, 0, 0);";
-    QTest::newRow("0 black") << 0 << kBlack;
-    QTest::newRow("3 black") << 3 << kBlack;
-    QTest::newRow("-1 black") << -1 << kBlack;
-}
-
 void ControlStatesTest::labelsTakeTextAndColour()
 {
-    QFETCH(int, colour);
-    QFETCH(QString, sheet);
+    // Each label with its own colour code: 1 green, 2 red, anything else black.
     TestDesk d;
-    d.ShowDeviceStatus("已连接", colour);
-    d.ShowWorkStatus("工作中", colour);
-    d.ShowVersion("V2.1_2019-06-03", colour);
-    QCOMPARE(d.w<QLabel>("label_dev_statu")->text(), QString("已连接"));
-    QCOMPARE(d.w<QLabel>("label_work_statu")->text(), QString("工作中"));
-    QCOMPARE(d.w<QLabel>("lbVersion")->text(), QString("V2.1_2019-06-03"));
-    for (const char *n : { "label_dev_statu", "label_work_statu", "lbVersion" })
-        QCOMPARE(d.w<QLabel>(n)->styleSheet(), sheet);
-}
-
-void ControlStatesTest::gpsWhichSelectsTheLabel()
-{
-    TestDesk d;
-    d.ShowGpsStatus("已锁定", 1, 1);
-    d.ShowGpsStatus("未闰秒", 2, 2);
-    QCOMPARE(d.w<QLabel>("label_gps_lock")->text(), QString("已锁定"));
-    QCOMPARE(d.w<QLabel>("label_gps_lock")->styleSheet(), QString("color: rgb(0, 170, 0);"));
-    QCOMPARE(d.w<QLabel>("label_gps_sec")->text(), QString("未闰秒"));
-    d.ShowGpsStatus("", 0, 7); // anything but 1 is the leap-second label
-    QCOMPARE(d.w<QLabel>("label_gps_sec")->text(), QString());
-    QCOMPARE(d.w<QLabel>("label_gps_sec")->styleSheet(), kBlack);
-    QCOMPARE(d.w<QLabel>("label_gps_lock")->text(), QString("已锁定"));
+    d.ShowDeviceStatus("已连接", 1);
+    d.ShowWorkStatus("工作中", 2);
+    d.ShowVersion("V2.1_2019-06-03", 0);
+    d.ShowGpsStatus("已锁定", 3, 1);
+    d.ShowGpsStatus("已闰秒", -1, 7); // anything but 1 is the leap-second label
+    QStringList painted;
+    for (const char *n : { "label_dev_statu", "label_work_statu", "lbVersion", "label_gps_lock", "label_gps_sec" })
+        painted << d.w<QLabel>(n)->text() + " " + d.w<QLabel>(n)->styleSheet();
+    QCOMPARE(painted,
+        QStringList({ "已连接 color: rgb(0, 170, 0);", "工作中 color: rgb(255, 0, 0);", "V2.1_2019-06-03 " + kBlack,
+            "已锁定 " + kBlack, "已闰秒 " + kBlack }));
 }
 
 void ControlStatesTest::startStopStates()
 {
     TestDesk d;
-    auto *start = d.w<QPushButton>("btn_start");
-    auto *stop = d.w<QPushButton>("btn_stop");
+    auto state = [&d] { return looks(d, { "btn_start", "btn_stop" }) << d.w<QLineEdit>("edt_com_auto")->text(); };
+    const QString on = "on " + kBlack, off = "off " + kGreyed;
     d.serialPort->setPortName("ttyUSB3");
-
     d.EnableStartStop(true, false); // canStop is not looked at: both usable
-    QVERIFY(start->isEnabled() && stop->isEnabled());
-    QCOMPARE(start->styleSheet(), kBlack);
-    QCOMPARE(stop->styleSheet(), kBlack);
-    QCOMPARE(d.w<QLineEdit>("edt_com_auto")->text(), QString("ttyUSB3"));
-
+    QCOMPARE(state(), QStringList({ on, on, "ttyUSB3" }));
     d.EnableStartStop(false, true);
-    QVERIFY(!start->isEnabled() && stop->isEnabled());
-    QCOMPARE(start->styleSheet(), kGreyed);
-    QCOMPARE(stop->styleSheet(), kBlack);
-
+    QCOMPARE(state(), QStringList({ off, on, "ttyUSB3" }));
     d.serialPort->setPortName("ttyUSB9");
     d.EnableStartStop(false, false);
-    QVERIFY(!start->isEnabled() && !stop->isEnabled());
-    QCOMPARE(start->styleSheet(), kGreyed);
-    QCOMPARE(stop->styleSheet(), kGreyed);
-    QCOMPARE(d.w<QLineEdit>("edt_com_auto")->text(), QString("ttyUSB3")); // only a usable start names the port
+    QCOMPARE(state(), QStringList({ off, off, "ttyUSB3" })); // only a usable start names the port
 }
 
-static const char *const kSettings[] = { "pushButton", "edt_send_time", "btn_round_min", "btn_round_circel",
-    "edt_time_delay", "btn_time_delay", "rBtn_single", "rBtn_continue", "cmb_signal", "cmb_freq", "cmb_model_scan" };
-static const char *const kTableButtons[] = { "btn_import", "btn_out", "btn_insert", "btn_add", "btn_delete",
-    "btn_clear" };
-
-void ControlStatesTest::settingsInSingleOutputLeaveTheTable()
+void ControlStatesTest::settingsStates_data()
 {
-    TestDesk d;
-    QVERIFY(d.w<QRadioButton>("rBtn_single")->isChecked());
-    const QString tableSheet = d.w<QTableView>("tableView")->styleSheet();
-    QHash<QString, QPair<bool, QString>> before;
-    for (const char *n : kTableButtons)
-        before[n] = { d.w<QWidget>(n)->isEnabled(), d.w<QWidget>(n)->styleSheet() };
-
-    d.EnableSettings(false);
-    for (const char *n : kSettings)
-        QVERIFY2(!d.w<QWidget>(n)->isEnabled(), n);
-    for (const char *n : { "pushButton", "btn_round_min", "btn_round_circel", "btn_time_delay", "rBtn_single",
-                           "rBtn_continue", "edt_send_time", "edt_time_delay", "cmb_signal", "cmb_freq",
-                           "cmb_model_scan" })
-        QCOMPARE(d.w<QWidget>(n)->styleSheet(), kGreyed);
-    QCOMPARE(d.w<QTableView>("tableView")->styleSheet(), tableSheet);
-    QVERIFY(d.w<QTableView>("tableView")->isEnabled());
-    for (const char *n : kTableButtons) {
-        QCOMPARE(d.w<QWidget>(n)->isEnabled(), before[n].first);
-        QCOMPARE(d.w<QWidget>(n)->styleSheet(), before[n].second);
-    }
-
-    d.EnableSettings(true);
-    for (const char *n : kSettings)
-        QVERIFY2(d.w<QWidget>(n)->isEnabled(), n);
-    for (const char *n : { "pushButton", "btn_round_min", "btn_round_circel", "btn_time_delay", "rBtn_single",
-                           "rBtn_continue" })
-        QCOMPARE(d.w<QWidget>(n)->styleSheet(), kBlack);
-    for (const char *n : { "edt_send_time", "edt_time_delay", "cmb_signal", "cmb_freq", "cmb_model_scan" })
-        QCOMPARE(d.w<QWidget>(n)->styleSheet(), kWhite);
+    QTest::addColumn<bool>("sweep");
+    QTest::newRow("single frequency leaves the table") << false;
+    QTest::newRow("sweep includes the table") << true;
 }
 
-void ControlStatesTest::settingsInSweepOutputIncludeTheTable()
+void ControlStatesTest::settingsStates()
 {
+    QFETCH(bool, sweep);
     TestDesk d;
-    d.w<QRadioButton>("rBtn_continue")->setChecked(true);
+    d.w<QRadioButton>(sweep ? "rBtn_continue" : "rBtn_single")->setChecked(true);
+    const QStringList table = looks(d, kTable);
+
     d.EnableSettings(false);
-    QVERIFY(!d.w<QTableView>("tableView")->isEnabled());
-    QCOMPARE(d.w<QTableView>("tableView")->styleSheet(), kGreyed);
-    for (const char *n : kTableButtons) {
-        QVERIFY2(!d.w<QWidget>(n)->isEnabled(), n);
-        QCOMPARE(d.w<QWidget>(n)->styleSheet(), kGreyed);
-    }
+    QCOMPARE(looks(d, kButtons), times(6, "off " + kGreyed));
+    QCOMPARE(looks(d, kFields), times(5, "off " + kGreyed));
+    QCOMPARE(looks(d, kTable), sweep ? times(7, "off " + kGreyed) : table);
+
     d.EnableSettings(true);
-    QVERIFY(d.w<QTableView>("tableView")->isEnabled());
-    QCOMPARE(d.w<QTableView>("tableView")->styleSheet(), kWhite);
-    for (const char *n : kTableButtons) {
-        QVERIFY2(d.w<QWidget>(n)->isEnabled(), n);
-        QCOMPARE(d.w<QWidget>(n)->styleSheet(), kBlack);
-    }
+    QCOMPARE(looks(d, kButtons), times(6, "on " + kBlack));
+    QCOMPARE(looks(d, kFields), times(5, "on " + kWhite));
+    QCOMPARE(looks(d, kTable), sweep ? QStringList("on " + kWhite) + times(6, "on " + kBlack) : table);
 }
 
 void ControlStatesTest::warningAndInterruptVisibility()
@@ -158,25 +116,20 @@ void ControlStatesTest::warningAndInterruptVisibility()
     TestDesk d;
     d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&d));
-    auto *caption = d.w<QLabel>("label_warning");
-    auto *info = d.w<QLabel>("label_warning_info");
-
+    auto shown = [&d] {
+        QStringList all;
+        for (const char *n : { "label_warning", "label_warning_info", "label_safe", "lbInterrupt" })
+            all << (d.w<QLabel>(n)->isVisible() ? n : "-");
+        return all << d.w<QLabel>("label_warning_info")->text();
+    };
     d.ShowWarning("设备过温,缺水");
-    QVERIFY(caption->isVisible() && info->isVisible());
-    QCOMPARE(info->text(), QString("设备过温,缺水"));
-
-    d.SetWarningVisible(false, "ignored");
-    QVERIFY(!caption->isVisible() && !info->isVisible());
-    QCOMPARE(info->text(), QString("设备过温,缺水")); // hiding keeps the old text
-
-    d.SetWarningVisible(true, "设备过压");
-    QVERIFY(caption->isVisible() && info->isVisible());
-    QCOMPARE(info->text(), QString("设备过压"));
-
+    QCOMPARE(shown(), QStringList({ "label_warning", "label_warning_info", "-", "-", "设备过温,缺水" }));
     d.ShowInterruptProtection(true);
-    QVERIFY(d.w<QLabel>("label_safe")->isVisible() && d.w<QLabel>("lbInterrupt")->isVisible());
+    d.SetWarningVisible(false, "ignored"); // hiding keeps the old text
+    QCOMPARE(shown(), QStringList({ "-", "-", "label_safe", "lbInterrupt", "设备过温,缺水" }));
+    d.SetWarningVisible(true, "设备过压");
     d.ShowInterruptProtection(false);
-    QVERIFY(!d.w<QLabel>("label_safe")->isVisible() && !d.w<QLabel>("lbInterrupt")->isVisible());
+    QCOMPARE(shown(), QStringList({ "label_warning", "label_warning_info", "-", "-", "设备过压" }));
 }
 
 // Counts restyles anywhere in the application.
