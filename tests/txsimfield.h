@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QSerialPort>
 
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -114,16 +113,5 @@ struct Field
         const int target = commandsOf(tx(live), 0x07) + count;
         return QTest::qWaitFor(
             [&] { return commandsOf(tx(live), 0x07) >= target && !d.responseTimer->isActive(); }, timeoutMs);
-    }
-
-    // Runs `step` while the desk sits between two poll cycles with its port closed.
-    bool betweenPolls(const std::function<bool()> &step)
-    {
-        if (!QTest::qWaitFor([&] { return d.linkIdle && !d.busy && !d.serialPort->isOpen(); }, 5000))
-            return false;
-        d.pollTimer->stop();
-        const bool ok = step();
-        d.pollTimer->start();
-        return ok;
     }
 };
