@@ -39,7 +39,14 @@ public:
         notifier = new QSocketNotifier(master, QSocketNotifier::Read, this);
         connect(notifier, &QSocketNotifier::activated, this, [this] { drain(); });
     }
-    ~PtyPeer() override { vanish(); }
+    ~PtyPeer() override
+    {
+        ::unlink(path.toLocal8Bit().constData());
+        delete notifier;
+        if (keeper >= 0)
+            ::close(keeper);
+        ::close(master);
+    }
 
     QString slavePath() const { return path; }
     QByteArray received() const { return bytes; }
@@ -47,21 +54,8 @@ public:
 
     void send(const QByteArray &data)
     {
-        if (master >= 0 && ::write(master, data.constData(), size_t(data.size())) != data.size())
+        if (::write(master, data.constData(), size_t(data.size())) != data.size())
             qWarning("short write to the pseudo-terminal");
-    }
-
-    // Like a pulled adapter: the program's open handle fails, the line is gone.
-    void vanish()
-    {
-        ::unlink(path.toLocal8Bit().constData());
-        delete notifier;
-        notifier = nullptr;
-        if (keeper >= 0)
-            ::close(keeper);
-        if (master >= 0)
-            ::close(master);
-        keeper = master = -1;
     }
 
 private:
@@ -72,7 +66,7 @@ private:
         while ((n = ::read(master, chunk, sizeof chunk)) > 0) {
             bytes.append(chunk, int(n));
         }
-        if (n < 0 && errno != EAGAIN && notifier)
+        if (n < 0 && errno != EAGAIN)
             notifier->setEnabled(false);
     }
 

@@ -17,9 +17,6 @@ class TestDesk : public SrcDesk
 public:
     using SrcDesk::busy;
     using SrcDesk::CommandState;
-    using SrcDesk::delaySetting;
-    using SrcDesk::foundPorts;
-    using SrcDesk::freqData;
     using SrcDesk::freqLadder;
     using SrcDesk::freqTable;
     using SrcDesk::gpsLeapDone;
@@ -28,17 +25,10 @@ public:
     using SrcDesk::logLines;
     using SrcDesk::logModel;
     using SrcDesk::on_btn_out_clicked;
-    using SrcDesk::onModelChanged;
-    using SrcDesk::onTableItemChanged;
-    using SrcDesk::pendingFrame;
-    using SrcDesk::pendingLength;
     using SrcDesk::pollTimer;
-    using SrcDesk::portIndex;
     using SrcDesk::receiveBuffer;
-    using SrcDesk::responseTicks;
     using SrcDesk::responseTimer;
     using SrcDesk::serialPort;
-    using SrcDesk::settingsRecord;
     using SrcDesk::showTimer;
     using SrcDesk::signalCodes;
     using SrcDesk::signalMaxFreq;

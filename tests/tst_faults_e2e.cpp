@@ -4,6 +4,8 @@
 #include <QElapsedTimer>
 #include <QRadioButton>
 
+#include <iterator>
+
 // Every command of the link meets every way a device or its cable can fail,
 // and after each the window must tell the truth, poll again and let the
 // operator start a transmission without a restart.
@@ -15,62 +17,29 @@ constexpr int kTruthMs = 6000;
 
 namespace {
 
-enum class Trouble { NoAnswer, WrongStartByte, Pieces, LateInside, LateBeyond, Refusal, ExtraBytes, Vanish };
-
 // What the desk should make of the exchange.
-enum class Outcome { Answered, Refused, Silent, Garbled };
+enum Outcome { Answered, Refused, Silent, Garbled };
 
-Outcome outcomeOf(Trouble trouble)
+struct Trouble
 {
-    switch (trouble) {
-    case Trouble::Pieces:
-    case Trouble::LateInside:
-    case Trouble::ExtraBytes:
-        return Outcome::Answered;
-    case Trouble::Refusal:
-        return Outcome::Refused;
-    case Trouble::WrongStartByte:
-        return Outcome::Garbled;
-    default:
-        return Outcome::Silent;
-    }
-}
+    const char *name;
+    FaultSpec fault; // kind, pieces, pause, delay; once
+    Outcome outcome;
+    bool deviceActs; // carries the command out though the desk cannot tell
+    bool vanish; // the device is pulled the moment the command reaches it
+};
 
-FaultSpec faultFor(Trouble trouble)
-{
-    FaultSpec spec;
-    spec.count = 1;
-    switch (trouble) {
-    case Trouble::NoAnswer:
-    case Trouble::Vanish:
-        spec.kind = Fault::NoAnswer;
-        break;
-    case Trouble::WrongStartByte:
-        spec.kind = Fault::WrongStartByte;
-        break;
-    case Trouble::Pieces:
-        // Three pieces spread over several 10 ms ticks.
-        spec.kind = Fault::Split;
-        spec.pieces = 3;
-        spec.pauseMs = 60;
-        break;
-    case Trouble::LateInside:
-        spec.kind = Fault::Delay;
-        spec.delayMs = 1500;
-        break;
-    case Trouble::LateBeyond:
-        spec.kind = Fault::Delay;
-        spec.delayMs = 2600;
-        break;
-    case Trouble::Refusal:
-        spec.kind = Fault::Refuse;
-        break;
-    case Trouble::ExtraBytes:
-        spec.kind = Fault::ExtraBytes;
-        break;
-    }
-    return spec;
-}
+const Trouble kTroubles[] = {
+    { "no answer", { Fault::NoAnswer, 2, 5, 0, 1 }, Silent, false, false },
+    { "wrong first byte", { Fault::WrongStartByte, 2, 5, 0, 1 }, Garbled, true, false },
+    // Three pieces spread over several 10 ms ticks.
+    { "in pieces", { Fault::Split, 3, 60, 0, 1 }, Answered, true, false },
+    { "late, 1.5 s", { Fault::Delay, 2, 5, 1500, 1 }, Answered, true, false },
+    { "late, 2.6 s", { Fault::Delay, 2, 5, 2600, 1 }, Silent, true, false },
+    { "refused", { Fault::Refuse, 2, 5, 0, 1 }, Refused, false, false },
+    { "extra bytes", { Fault::ExtraBytes, 2, 5, 0, 1 }, Answered, true, false },
+    { "device vanishes", { Fault::NoAnswer, 2, 5, 0, 1 }, Silent, false, true },
+};
 
 // Where each command's result shows, by outcome: "view:" a log view line
 // since the command, "file:" a log file line since then, or a label's text.
@@ -78,37 +47,24 @@ struct CommandCase
 {
     quint8 code;
     const char *name;
-    QString answered, refused, silent, garbled;
+    const char *shows[4]; // by Outcome; empty: nothing to look for
 };
 
-const QList<CommandCase> &commandCases()
-{
-    static const QList<CommandCase> cases = {
-        { 0x02, "connection test", "view:系统信息->端口连接成功.", "view:系统信息->端口连接成功.",
-            "label_dev_statu:连接失败", "view:系统信息->警告：异常！" },
-        { 0x0A, "version", "lbVersion:V2.1_2019-06-03", "lbVersion:获取失败", "lbVersion:获取失败",
-            "lbVersion:获取失败" },
-        { 0x07, "status", "label_work_statu:空闲", "label_work_statu:空闲", "label_dev_statu:连接失败", "" },
-        { 0x03, "GPS time", "file:GPS时间解析成功", "file:GPS时间获取失败", "label_dev_statu:连接失败",
-            "file:命令返回异常!" },
-        { 0x05, "sweep mode", "view:系统信息->启动成功.", "view:系统信息->扫频模式设置失败！",
-            "label_dev_statu:连接失败", "view:系统信息->警告：异常！" },
-        { 0x06, "start signal", "view:系统信息->启动成功.", "view:系统信息->启动失败！", "label_dev_statu:连接失败",
-            "view:系统信息->警告：异常！" },
-        { 0x01, "start parameters", "view:系统信息->启动成功.", "view:系统信息->启动失败！", "label_dev_statu:连接失败",
-            "view:系统信息->警告：异常！" },
-        { 0x04, "stop", "view:系统信息->任务已停止.", "view:系统信息->任务停止失败!", "label_dev_statu:连接失败",
-            "view:系统信息->警告：异常！" },
-        { 0x09, "delay", "view:系统信息->同步延时设置成功.", "view:系统信息->同步延时设置失败！",
-            "label_dev_statu:连接失败", "view:系统信息->警告：异常！" },
-    };
-    return cases;
-}
-
-bool isStartChain(quint8 code)
-{
-    return code == 0x05 || code == 0x06 || code == 0x01;
-}
+const char *const kLost = "label_dev_statu:连接失败";
+const char *const kGarbled = "view:系统信息->警告：异常！";
+const char *const kStarted = "view:系统信息->启动成功.";
+const CommandCase kCommands[] = {
+    { 0x02, "connection test", { "view:系统信息->端口连接成功.", "view:系统信息->端口连接成功.", kLost, kGarbled } },
+    { 0x0A, "version",
+        { "lbVersion:V2.1_2019-06-03", "lbVersion:获取失败", "lbVersion:获取失败", "lbVersion:获取失败" } },
+    { 0x07, "status", { "label_work_statu:空闲", "label_work_statu:空闲", kLost, "" } },
+    { 0x03, "GPS time", { "file:GPS时间解析成功", "file:GPS时间获取失败", kLost, "file:命令返回异常!" } },
+    { 0x05, "sweep mode", { kStarted, "view:系统信息->扫频模式设置失败！", kLost, kGarbled } },
+    { 0x06, "start signal", { kStarted, "view:系统信息->启动失败！", kLost, kGarbled } },
+    { 0x01, "start parameters", { kStarted, "view:系统信息->启动失败！", kLost, kGarbled } },
+    { 0x04, "stop", { "view:系统信息->任务已停止.", "view:系统信息->任务停止失败!", kLost, kGarbled } },
+    { 0x09, "delay", { "view:系统信息->同步延时设置成功.", "view:系统信息->同步延时设置失败！", kLost, kGarbled } },
+};
 
 // Every text a label is painted with. A label can turn red and back to green
 // between two looks (the next poll may answer milliseconds after a time-out);
@@ -143,12 +99,10 @@ struct FaultDesk : Field
     void click(const char *button) { d.w<QPushButton>(button)->click(); }
 
     // True when `where:text` is on show: a view line since `viewFrom`, a file
-    // line, or a label's text.
+    // line since `fileFrom`, or a label's text.
     bool shows(const QString &expectation, int viewFrom, int fileFrom) const
     {
-        const int colon = expectation.indexOf(':');
-        const QString where = expectation.left(colon);
-        const QString what = expectation.mid(colon + 1);
+        const QString where = expectation.section(':', 0, 0), what = expectation.section(':', 1);
         if (where == "view")
             return view().mid(viewFrom).contains(what);
         if (where == "file")
@@ -191,45 +145,30 @@ private:
 
 void FaultsEndToEndTest::matrix(const QList<quint8> &codes)
 {
-    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("command");
     QTest::addColumn<int>("trouble");
-    const QList<QPair<Trouble, const char *>> troubles = {
-        { Trouble::NoAnswer, "no answer" },
-        { Trouble::WrongStartByte, "wrong first byte" },
-        { Trouble::Pieces, "in pieces" },
-        { Trouble::LateInside, "late, 1.5 s" },
-        { Trouble::LateBeyond, "late, 2.6 s" },
-        { Trouble::Refusal, "refused" },
-        { Trouble::ExtraBytes, "extra bytes" },
-        { Trouble::Vanish, "device vanishes" },
-    };
-    for (const CommandCase &c : commandCases()) {
-        if (!codes.contains(c.code))
-            continue;
-        for (const auto &t : troubles)
-            QTest::addRow("%s, %s", c.name, t.second) << int(c.code) << int(t.first);
+    for (int c = 0; c < int(std::size(kCommands)); ++c) {
+        for (int t = 0; codes.contains(kCommands[c].code) && t < int(std::size(kTroubles)); ++t)
+            QTest::addRow("%s, %s", kCommands[c].name, kTroubles[t].name) << c << t;
     }
 }
 
 void FaultsEndToEndTest::survive()
 {
-    QFETCH(int, code);
+    QFETCH(int, command);
     QFETCH(int, trouble);
-    const Trouble fault = Trouble(trouble);
-    const Outcome outcome = outcomeOf(fault);
-    const CommandCase &command = *std::find_if(
-        commandCases().begin(), commandCases().end(), [&](const CommandCase &c) { return c.code == code; });
+    const quint8 code = kCommands[command].code;
+    const bool startChain = code == 0x05 || code == 0x06 || code == 0x01;
+    const Trouble &fault = kTroubles[trouble];
 
     FaultDesk f;
     Transmitter &tx = f.tx();
-    const bool gps = code == 0x03;
-    tx.setGpsLocked(gps);
-    tx.setLeapDone(gps);
+    tx.setGpsLocked(code == 0x03);
+    tx.setLeapDone(code == 0x03);
 
-    // The device vanishes the moment the command reaches it.
     QElapsedTimer sinceFault;
     bool armed = false;
-    if (fault == Trouble::Vanish) {
+    if (fault.vanish) {
         connect(&tx, &Transmitter::commandReceived, &tx, [&](const QByteArray &payload) {
             if (armed && quint8(payload.at(0)) == code && !sinceFault.isValid()) {
                 sinceFault.start();
@@ -252,15 +191,13 @@ void FaultsEndToEndTest::survive()
             QTRY_VERIFY_WITH_TIMEOUT(f.enabled("btn_stop") && !f.d.busy, 5000);
         }
     }
-    const int viewFrom = f.view().size();
+    const int viewFrom = f.view().size(), fileFrom = f.file().size(), sent = commandsOf(tx, code);
     f.painted.seen.clear();
-    const int fileFrom = f.file().size();
-    const int sent = commandsOf(tx, quint8(code));
-    tx.setFault(quint8(code), faultFor(fault));
+    tx.setFault(code, fault.fault);
     armed = true;
     if (duringScan) {
         f.scan();
-    } else if (isStartChain(quint8(code))) {
+    } else if (startChain) {
         f.startNow();
     } else if (code == 0x04) {
         f.click("btn_stop");
@@ -268,51 +205,37 @@ void FaultsEndToEndTest::survive()
         f.d.w<QLineEdit>("edt_time_delay")->setText("1");
         f.click("btn_time_delay");
     }
-    QTRY_VERIFY_WITH_TIMEOUT(commandsOf(tx, quint8(code)) > sent, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(commandsOf(tx, code) > sent, 5000);
 
     // The window tells the truth.
-    QString expected;
-    switch (outcome) {
-    case Outcome::Answered:
-        expected = command.answered;
-        break;
-    case Outcome::Refused:
-        expected = command.refused;
-        break;
-    case Outcome::Silent:
-        expected = command.silent;
-        break;
-    case Outcome::Garbled:
-        expected = command.garbled;
-        break;
-    }
+    const QString expected = QString::fromUtf8(kCommands[command].shows[fault.outcome]);
     if (!expected.isEmpty())
         QTRY_VERIFY2_WITH_TIMEOUT(f.shows(expected, viewFrom, fileFrom), qPrintable(expected), kTruthMs);
-    if (fault == Trouble::Vanish) {
+    if (fault.vanish) {
         // Gone within 3 s of the unplug, whatever the exchange was.
         QTRY_COMPARE_WITH_TIMEOUT(f.text("label_dev_statu"), QString("连接失败"), kTruthMs);
         QVERIFY2(sinceFault.elapsed() < 3000, qPrintable(QString::number(sinceFault.elapsed())));
         QCOMPARE(f.sheet("label_dev_statu"), kRed);
     }
-    if (isStartChain(quint8(code)) && outcome != Outcome::Answered) {
+    if (startChain && fault.outcome != Answered) {
         QTRY_VERIFY_WITH_TIMEOUT(!f.d.responseTimer->isActive(), kTruthMs);
         QVERIFY(f.text("label_work_statu") != "待发送");
         QVERIFY(!f.view().mid(viewFrom).contains("系统信息->启动成功."));
         QVERIFY(!f.d.transmitting);
         // A start whose acceptance came garbled or late did start; the poll
         // shows it below.
-        if (outcome != Outcome::Garbled && fault != Trouble::LateBeyond)
+        if (!fault.deviceActs)
             QVERIFY(!tx.isArmed() && !tx.isTransmitting());
     }
 
     // The device comes back, as it was; the poll takes up again and paints
     // what the device reports, with no restart.
     tx.clearFaults();
-    if (fault == Trouble::Vanish) {
-        QTRY_VERIFY_WITH_TIMEOUT(!f.d.responseTimer->isActive(), kTruthMs);
-        QVERIFY(tx.replug());
-    }
     QTRY_VERIFY_WITH_TIMEOUT(!f.d.responseTimer->isActive(), kTruthMs);
+    if (fault.vanish) {
+        QVERIFY(tx.replug());
+        QTRY_VERIFY_WITH_TIMEOUT(!f.d.responseTimer->isActive(), kTruthMs);
+    }
     if (!f.d.pollTimer->isActive()) {
         // The scan itself failed: the operator scans again.
         QCOMPARE(f.text("label_dev_statu"), QString("连接失败"));

@@ -8,24 +8,18 @@
 
 namespace {
 
-// A copy of an executable in a folder of its own, so its log lands there.
-QString copyInto(const QTemporaryDir &dir, const QString &binary)
+// Starts a copy of `binary` from a folder of its own, so its log lands there.
+void launch(QProcess &p, const QTemporaryDir &dir, const QString &binary, const char *locale,
+    const QStringList &args = { "--quit-when-shown" })
 {
-    const QString target = dir.filePath(QFileInfo(binary).fileName());
-    QFile::remove(target);
-    if (!QFile::copy(binary, target))
-        return QString();
-    QFile::setPermissions(target, QFile::permissions(binary));
-    return target;
-}
-
-// Start-up lines of these tests are checked in Chinese.
-void chineseLocale(QProcess &p)
-{
+    const QString copy = dir.filePath(QFileInfo(binary).fileName());
+    QFile::copy(binary, copy);
+    QFile::setPermissions(copy, QFile::permissions(binary));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("LC_ALL", "zh_CN.UTF-8");
-    env.insert("LANG", "zh_CN.UTF-8");
+    env.insert("LC_ALL", locale);
+    env.insert("LANG", locale);
     p.setProcessEnvironment(env);
+    p.start(copy, args);
 }
 
 QStringList outputLines(QProcess &p)
@@ -43,9 +37,7 @@ private slots:
     void languageFollowsTheLocaleName_data();
     void languageFollowsTheLocaleName();
     void catalogueHoldsEveryMessage();
-    void titleIsTheSameInBothLanguages();
-    void secondCopyIsRefusedAndAKilledCopyDoesNotBlock();
-    void logFileOfAStart();
+    void guardTitleAndLogOfTheStartingCopies();
 };
 
 void StartupTest::languageFollowsTheLocaleName_data()
@@ -117,82 +109,47 @@ void StartupTest::catalogueHoldsEveryMessage()
     QVERIFY(translator.translate("QObject", "Open failed").isEmpty());
 }
 
-void StartupTest::titleIsTheSameInBothLanguages()
+void StartupTest::guardTitleAndLogOfTheStartingCopies()
 {
-    QCOMPARE(WindowTitle(), QString("SourceDesk-V2.1.2A"));
-    for (const char *locale : { "zh_CN.UTF-8", "en_US.UTF-8" }) {
-        QTemporaryDir dir;
-        QProcess probe;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("LC_ALL", locale);
-        env.insert("LANG", locale);
-        probe.setProcessEnvironment(env);
-        probe.start(copyInto(dir, PROBE_PATH), { "--quit-when-shown" });
-        QVERIFY(probe.waitForFinished(60000));
-        QCOMPARE(probe.exitCode(), 0);
-        QVERIFY(outputLines(probe).contains("TITLE|SourceDesk-V2.1.2A"));
-    }
-}
-
-void StartupTest::secondCopyIsRefusedAndAKilledCopyDoesNotBlock()
-{
-    QTemporaryDir firstDir, secondDir, thirdDir;
-    QProcess first;
-    chineseLocale(first);
-    first.start(copyInto(firstDir, SOURCEDESK_PATH), QStringList());
+    QTemporaryDir dirs[4];
+    QProcess first, second;
+    launch(first, dirs[0], SOURCEDESK_PATH, "zh_CN.UTF-8", {});
     QVERIFY(first.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(logFileTexts(firstDir.path()).contains("应用初始化完成."), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(logFileTexts(dirs[0].path()).contains("应用初始化完成."), 30000);
 
-    QProcess second;
-    chineseLocale(second);
-    second.start(copyInto(secondDir, PROBE_PATH), QStringList());
+    launch(second, dirs[1], PROBE_PATH, "zh_CN.UTF-8", {});
     QVERIFY(second.waitForFinished(60000));
     QCOMPARE(second.exitCode(), 255); // -1
     QCOMPARE(outputLines(second),
-             QStringList("BOX|Open failed|The application is already running and cannot be opened again!"));
-    QVERIFY(logFileTexts(secondDir.path()).isEmpty()); // refused before anything is logged
+        QStringList("BOX|Open failed|The application is already running and cannot be opened again!"));
+    QVERIFY(logFileTexts(dirs[1].path()).isEmpty()); // refused before anything is logged
     QCOMPARE(first.state(), QProcess::Running);
 
     first.kill(); // SIGKILL: the segment stays behind
     QVERIFY(first.waitForFinished());
 
-    QProcess third;
-    third.start(copyInto(thirdDir, PROBE_PATH), { "--quit-when-shown" });
-    QVERIFY(third.waitForFinished(60000));
-    QCOMPARE(third.exitCode(), 0);
-    QVERIFY(outputLines(third).contains("TITLE|SourceDesk-V2.1.2A"));
+    // The next copy starts, and after it ended normally so does another; the
+    // title is the same in both languages.
+    for (int i : { 2, 3 }) {
+        QProcess next;
+        launch(next, dirs[i], PROBE_PATH, i == 2 ? "en_US.UTF-8" : "zh_CN.UTF-8");
+        QVERIFY(next.waitForFinished(60000));
+        QCOMPARE(next.exitCode(), 0);
+        QVERIFY(outputLines(next).contains("TITLE|SourceDesk-V2.1.2A"));
+    }
 
-    // A copy that ended normally does not block the next one either.
-    QProcess fourth;
-    fourth.start(copyInto(thirdDir, PROBE_PATH), { "--quit-when-shown" });
-    QVERIFY(fourth.waitForFinished(60000));
-    QCOMPARE(fourth.exitCode(), 0);
-}
-
-void StartupTest::logFileOfAStart()
-{
-    QTemporaryDir dir;
-    QProcess probe;
-    chineseLocale(probe);
-    probe.start(copyInto(dir, PROBE_PATH), { "--quit-when-shown" });
-    QVERIFY(probe.waitForFinished(60000));
-    QCOMPARE(probe.exitCode(), 0);
-
-    QFile log(dir.filePath(QDate::currentDate().toString("yyyy-MM-dd") + "_log.txt"));
-    QVERIFY(log.open(QIODevice::ReadOnly));
-    const QByteArray bytes = log.readAll();
+    // The log of a start: each line "hh:mm:ss->text" and a single line feed.
+    const QByteArray bytes = readFile(dirs[3].filePath(QDate::currentDate().toString("yyyy-MM-dd") + "_log.txt"));
     QVERIFY(bytes.endsWith('\n'));
     QVERIFY(!bytes.contains('\r'));
-    const QStringList lines = QString::fromUtf8(bytes).split('\n', Qt::SkipEmptyParts);
     const QRegularExpression shape("^\\d\\d:\\d\\d:\\d\\d->(.*)$");
     QStringList texts;
-    for (const QString &line : lines) {
+    for (const QString &line : QString::fromUtf8(bytes).split('\n', Qt::SkipEmptyParts)) {
         const QRegularExpressionMatch m = shape.match(line);
         QVERIFY2(m.hasMatch(), qPrintable(line));
         texts << m.captured(1);
     }
-    QCOMPARE(texts.value(0), QString("应用启动!"));
-    QCOMPARE(texts.value(1), QString("应用初始化..."));
+    QCOMPARE(texts.mid(0, 2), QStringList({ "应用启动!", "应用初始化..." }));
     QVERIFY(texts.indexOf("应用初始化完成.") > 1);
 }
 

@@ -1,16 +1,8 @@
-#include "testdesk.h"
-#include "transmitter.h"
+#include "txsimfield.h"
 
 #include <QComboBox>
 #include <QDataStream>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
-
-#include <memory>
-
-using txsim::Transmitter;
 
 namespace {
 
@@ -98,13 +90,8 @@ void WholeDayTest::fromAFreshInstallToTheNextMorning()
     r.d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&r.d));
 
-    // A fresh installation: single frequency, the form's defaults.
-    QVERIFY(r.d.w<QRadioButton>("rBtn_single")->isChecked());
-    QCOMPARE(r.d.w<QComboBox>("cmb_signal")->currentIndex(), 3);
-    QCOMPARE(r.text("edt_time_delay"), QString("0"));
-    QVERIFY(!r.enabled("btn_start"));
-
-    // Scan, connect, version, then the poll: idle, and the GPS arriving.
+    // A fresh installation: scan, connect, version, then the poll: idle, and
+    // the GPS arriving.
     r.click("pushButton");
     QTRY_COMPARE_WITH_TIMEOUT(r.text("label_dev_statu"), QString("已连接"), kWaitMs);
     QTRY_COMPARE_WITH_TIMEOUT(r.text("lbVersion"), QString("V2.1_2019-06-03"), kWaitMs);
@@ -112,19 +99,13 @@ void WholeDayTest::fromAFreshInstallToTheNextMorning()
     QTRY_COMPARE_WITH_TIMEOUT(r.text("label_gps_lock"), QString("已锁定"), kWaitMs);
     QTRY_COMPARE_WITH_TIMEOUT(r.text("label_gps_sec"), QString("已闰秒"), kWaitMs);
     QTRY_VERIFY_WITH_TIMEOUT(!r.text("edt_system_time").isEmpty(), kWaitMs);
-    QList<quint8> opening;
-    for (const QByteArray &payload : tx.payloads().mid(0, 3))
-        opening << quint8(payload.at(0));
-    QCOMPARE(opening, QList<quint8>({ 0x02, 0x0A, 0x07 }));
+    QCOMPARE(commandCodes(tx).mid(0, 3), QList<quint8>({ 0x02, 0x0A, 0x07 }));
     QTRY_VERIFY_WITH_TIMEOUT(!lastPayload(tx, 0x03).isEmpty(), kWaitMs);
     QVERIFY(r.enabled("btn_start"));
 
     // Sweep output with the survey's table, cyclic, square wave.
     r.click("rBtn_continue");
-    {
-        QFile table(folder.file("line12.FTB2"));
-        QVERIFY(table.open(QIODevice::WriteOnly) && table.write(surveyTable()) > 0);
-    }
+    QVERIFY(writeFile(folder.file("line12.FTB2"), surveyTable()));
     r.d.dialogAnswers = QStringList(folder.file("line12.FTB2"));
     r.click("btn_import");
     QCOMPARE(r.column(1), QStringList({ "8", "4", "1" }));
@@ -183,7 +164,6 @@ void WholeDayTest::fromAFreshInstallToTheNextMorning()
     QVERIFY(n.d.w<QRadioButton>("rBtn_continue")->isChecked());
     QCOMPARE(n.d.w<QComboBox>("cmb_model_scan")->currentIndex(), 1);
     QCOMPARE(n.d.w<QComboBox>("cmb_signal")->currentIndex(), 0);
-    QCOMPARE(n.d.w<QComboBox>("cmb_freq")->currentIndex(), 0);
     QCOMPARE(n.text("edt_time_delay"), QString("13"));
     QCOMPARE(n.column(1), QStringList({ "8", "4", "1" }));
     QCOMPARE(n.column(2), QStringList({ "10", "10", "20" }));
