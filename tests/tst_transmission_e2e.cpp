@@ -109,6 +109,8 @@ private slots:
     void gpsQuestion();
     void stopRefusedThenAccepted_data();
     void stopRefusedThenAccepted();
+    void pendingStartIsShownAgainAfterALostExchange_data();
+    void pendingStartIsShownAgainAfterALostExchange();
     void syncDelay_data();
     void syncDelay();
     void buttonWhenTheLinkIsNotFree_data();
@@ -324,6 +326,48 @@ void TransmissionEndToEndTest::stopRefusedThenAccepted()
     QVERIFY(f.awaitPolls(1, 2000));
     QCOMPARE(f.text("label_work_statu"), QString("空闲"));
     QVERIFY(f.enabled("btn_start"));
+}
+
+void TransmissionEndToEndTest::pendingStartIsShownAgainAfterALostExchange_data()
+{
+    QTest::addColumn<bool>("unplug"); // else the stop's answer comes too late
+    QTest::newRow("stop answered too late") << false;
+    QTest::newRow("device gone and back") << true;
+}
+
+// A start waiting for its moment, hours ahead, must not leave the window
+// blank with both buttons dead once a lost exchange has painted the link
+// loss: the status byte cannot tell armed from idle, so the window shows the
+// start it knows of and the operator can stop it.
+void TransmissionEndToEndTest::pendingStartIsShownAgainAfterALostExchange()
+{
+    QFETCH(bool, unplug);
+    Desk f;
+    Transmitter &tx = f.tx();
+    QVERIFY(f.connectAndPoll(0));
+    QVERIFY(f.startSingle(tx.clock().addSecs(3600).toString("yyyy/MM/dd hh:mm:ss")));
+    QTRY_VERIFY_WITH_TIMEOUT(f.enabled("btn_stop") && !f.d.busy, 5000);
+
+    if (unplug) {
+        tx.unplug();
+        QTRY_COMPARE_WITH_TIMEOUT(f.text("label_dev_statu"), QString("连接失败"), 3000);
+        QVERIFY(tx.replug());
+    } else {
+        tx.setFault(0x04, once(Fault::Delay, 2600));
+        f.click("btn_stop");
+        QTRY_COMPARE_WITH_TIMEOUT(f.text("label_dev_statu"), QString("连接失败"), 3000);
+        QVERIFY(!tx.isArmed()); // it did stop; only the answer was lost
+    }
+    QVERIFY(f.awaitPolls(1, 3000));
+    QTRY_COMPARE_WITH_TIMEOUT(f.text("label_dev_statu"), QString("已连接"), 3000);
+    QCOMPARE(f.text("label_work_statu"), QString("待发送"));
+    QVERIFY(!f.enabled("btn_start") && f.enabled("btn_stop") && !f.enabled("cmb_signal"));
+
+    f.click("btn_stop");
+    QVERIFY(f.viewShows("系统信息->任务已停止."));
+    QVERIFY(!tx.isArmed() && !f.d.transmitting);
+    QCOMPARE(f.text("label_work_statu"), QString("空闲"));
+    QVERIFY(f.usable());
 }
 
 void TransmissionEndToEndTest::syncDelay_data()

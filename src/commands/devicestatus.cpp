@@ -36,9 +36,15 @@ void SrcDesk::ApplyDeviceStatus()
         ShowWorkStatus(tr("空闲"), 0);
         EnableStartStop(true, false);
         EnableSettings(true);
+    } else {
+        // An accepted start still waiting for its moment: the status byte
+        // cannot tell armed from idle, so the window keeps showing the start
+        // it knows of, and paints it again once a lost link or a stop whose
+        // answer never came has blanked it, so it can still be stopped.
+        ShowWorkStatus(tr("待发送"), 0);
+        EnableStartStop(false, true);
+        EnableSettings(false);
     }
-    // Bit 7 clear while a start is pending: the accepted start keeps its
-    // "waiting to send" state until the transmitter reports it runs.
 
     gpsLocked = bits[6];
     ShowGpsStatus(gpsLocked ? tr("已锁定") : tr("未锁定"), gpsLocked ? 1 : 2, 1);
