@@ -77,6 +77,7 @@ public:
     void QueryGpsTime();
     void DispatchResponse();
     void ApplyDeviceStatus();
+    void ShowPendingStart();
     static QList<bool> ByteToBits(quint8 value);
     void ApplyVersion();
     static QString ByteToHex(quint8 value);

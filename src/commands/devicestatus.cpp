@@ -41,9 +41,7 @@ void SrcDesk::ApplyDeviceStatus()
         // cannot tell armed from idle, so the window keeps showing the start
         // it knows of, and paints it again once a lost link or a stop whose
         // answer never came has blanked it, so it can still be stopped.
-        ShowWorkStatus(tr("待发送"), 0);
-        EnableStartStop(false, true);
-        EnableSettings(false);
+        ShowPendingStart();
     }
 
     gpsLocked = bits[6];
@@ -75,4 +73,12 @@ void SrcDesk::ApplyDeviceStatus()
         ShowWarning(warning);
     else
         SetWarningVisible(false, QString());
+}
+
+// An accepted start waiting for its moment: only the stop button is live.
+void SrcDesk::ShowPendingStart()
+{
+    ShowWorkStatus(tr("待发送"), 0);
+    EnableStartStop(false, true);
+    EnableSettings(false);
 }

@@ -52,9 +52,7 @@ void SrcDesk::DispatchResponse()
     case 2:
         if (accepted(CommandCode::StartParameters)) {
             transmitting = true;
-            EnableStartStop(false, true);
-            ShowWorkStatus(tr("待发送"), 0);
-            EnableSettings(false);
+            ShowPendingStart();
             LogToView(LogSystemInfo, tr("启动成功."));
             LogToFile(tr("启动成功"));
         } else {
