@@ -1,7 +1,6 @@
 #include "ptypeer.h"
 #include "testdesk.h"
 
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -49,32 +48,24 @@ private slots:
 
 void TransactionTest::connectionTestAnswer_data()
 {
-    QTest::addColumn<QByteArray>("answer");
-    QTest::addColumn<int>("pieceSize"); // 0: all at once
+    QTest::addColumn<int>("size"); // of each piece of the answer
     QTest::addColumn<int>("gapTicks"); // between pieces, once the desk has read the last one
-    QTest::addColumn<QString>("failure"); // in the log file; empty: connected
-    QTest::newRow("8 bytes wait, the 9th completes") << kConnectionTest << 8 << 10 << QString();
-    QTest::newRow("single bytes 5 ms apart") << kConnectionTest << 1 << 0 << QString();
-    QTest::newRow("malformed closes at once") << hex("00 00 05 02 00 02 55 AA 79") << 0 << 0 << "命令返回异常!";
-    QTest::newRow("silent: time-out on the 200th tick") << QByteArray() << 0 << 0 << "命令超时";
+    QTest::newRow("8 bytes wait, the 9th completes") << 8 << 10;
+    QTest::newRow("single bytes 5 ms apart") << 1 << 0;
 }
 
 void TransactionTest::connectionTestAnswer()
 {
-    QFETCH(QByteArray, answer);
-    QFETCH(int, pieceSize);
+    QFETCH(int, size);
     QFETCH(int, gapTicks);
-    QFETCH(QString, failure);
     Rig rig;
     TestDesk &d = rig.d;
     int ticks = 0;
     connect(d.responseTimer, &QTimer::timeout, [&] { ++ticks; });
     rig.scanAndAwaitConnectionTest();
-    QElapsedTimer clock;
-    clock.start();
 
     // Until the last piece is in, the exchange waits and nothing else is sent.
-    const int size = pieceSize ? pieceSize : answer.size();
+    const QByteArray answer = kConnectionTest;
     int sent = 0, ticksAtLast = 0;
     QStringList early;
     QTimer trickle;
@@ -92,41 +83,12 @@ void TransactionTest::connectionTestAnswer()
         if (sent >= answer.size())
             trickle.stop();
     });
-    if (!answer.isEmpty())
-        trickle.start(5);
+    trickle.start(5);
 
-    if (failure.isEmpty()) {
-        QTRY_COMPARE(rig.label("label_dev_statu"), QString("已连接"));
-        QTRY_COMPARE(rig.peer.received(), kVersionRequest);
-        QCOMPARE(early, QStringList());
-        QCOMPARE(d.CommandState, 8);
-        QCOMPARE(d.w<QLineEdit>("edt_com_auto")->text(), d.serialPort->portName());
-        QVERIFY(d.w<QPushButton>("btn_start")->isEnabled());
-        QVERIFY(!logFileTexts(rig.folder.path()).contains("命令超时"));
-        return;
-    }
-    // The last candidate gave up.
-    QTRY_COMPARE_WITH_TIMEOUT(rig.label("label_dev_statu"), QString("连接失败"), 15000);
-    const bool timedOut = failure == "命令超时";
-    if (timedOut) {
-        QCOMPARE(ticks, 200);
-        QVERIFY(clock.elapsed() >= 1800);
-    } else {
-        QVERIFY(clock.elapsed() < 1900); // a time-out needs 200 ticks of 10 ms
-        QCOMPARE(d.logLines.last().section("->", 1), QString("警告：异常！"));
-        QCOMPARE(logFileTexts(rig.folder.path()).last(), failure);
-    }
-    QCOMPARE(d.w<QLabel>("label_dev_statu")->styleSheet(), QString("color: rgb(255, 0, 0);"));
-    QVERIFY(!d.responseTimer->isActive());
-    QVERIFY(!d.serialPort->isOpen());
-    QVERIFY(!d.w<QPushButton>("btn_start")->isEnabled());
-    QVERIFY(!d.w<QPushButton>("btn_stop")->isEnabled());
-    for (const char *name : { "label_work_statu", "label_gps_lock", "label_gps_sec" })
-        QCOMPARE(rig.label(name), QString());
-    const QStringList file = logFileTexts(rig.folder.path());
-    QVERIFY(file.contains(failure));
-    QCOMPARE(file.contains("命令超时"), timedOut);
-    QVERIFY(rig.peer.received().isEmpty());
+    QTRY_COMPARE(rig.label("label_dev_statu"), QString("已连接"));
+    QTRY_COMPARE(rig.peer.received(), kVersionRequest);
+    QCOMPARE(early, QStringList());
+    QVERIFY(d.w<QPushButton>("btn_start")->isEnabled());
 }
 
 void TransactionTest::bytesWhileIdleWaitForTheNextSend()
