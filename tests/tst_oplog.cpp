@@ -1,4 +1,7 @@
+#include "app/logview.h"
 #include "testdesk.h"
+
+#include <QAbstractItemModelTester>
 
 #include <QElapsedTimer>
 #include <QListView>
@@ -31,6 +34,8 @@ private slots:
     void lineLayoutInTheViewAndTheFile();
     void pollStaysOutAndRunsAppendToTheFileOfTheirFirstWrite();
     void viewKeepsEveryLineAndStaysQuickOverALongRun();
+    void viewShowsWhatAPlainListShows();
+    void modelAnswersForTheRowsItHas();
 };
 
 void OpLogTest::lineLayoutInTheViewAndTheFile()
@@ -122,6 +127,54 @@ void OpLogTest::viewKeepsEveryLineAndStaysQuickOverALongRun()
     QVERIFY2(costs.at(2) < 100, qPrintable(QString("median %1 ms").arg(costs.at(2))));
     QCOMPARE(d.logModel->stringList(), d.logLines);
     QTRY_VERIFY(view->viewport()->rect().intersects(view->visualRect(d.logModel->index(100004))));
+}
+
+// The log view is laid out on a grid for speed; a list view left as Qt sets
+// it up, on the same lines, is what the operator must still see.
+void OpLogTest::viewShowsWhatAPlainListShows()
+{
+    AppFolderFixture folder;
+    TestDesk d;
+    QVERIFY(shown(d));
+    auto *view = d.w<QListView>("v_list_log");
+    QListView plain(view->parentWidget());
+    plain.setStyleSheet(view->styleSheet());
+    plain.setModel(d.logModel);
+
+    const QStringList texts = { "short", "打开" + QString(150, QChar('W')), "x", QString(), "串口关闭成功" };
+    for (int shown = 0; shown < 40; ++shown) {
+        d.LogToView(LogSystemInfo, texts.at(shown % texts.size()) + QString::number(shown));
+        plain.setGeometry(view->geometry());
+        plain.show();
+        plain.scrollToBottom();
+        for (QScrollBar *bar : { view->horizontalScrollBar(), plain.horizontalScrollBar() })
+            bar->setValue(shown % 2 ? bar->maximum() : 0);
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(view->horizontalScrollBar()->maximum(), plain.horizontalScrollBar()->maximum());
+        QCOMPARE(view->verticalScrollBar()->value(), plain.verticalScrollBar()->value());
+        QCOMPARE(view->viewport()->grab().toImage(), plain.viewport()->grab().toImage());
+    }
+}
+
+void OpLogTest::modelAnswersForTheRowsItHas()
+{
+    LogListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    const auto answersExactly = [&model](int rows) {
+        return model.rowCount() == rows && !model.index(rows).isValid()
+            && (rows == 0 || model.index(rows - 1).data() == model.stringList().last());
+    };
+    model.insertRows(0, 3);
+    QVERIFY(answersExactly(3));
+    model.setStringList({ "a", "b", "c", "d", "e" });
+    QVERIFY(answersExactly(5));
+    model.removeRows(1, 2);
+    QVERIFY(answersExactly(3));
+    model.moveRows(QModelIndex(), 0, 1, QModelIndex(), 3);
+    QVERIFY(answersExactly(3));
+    QCOMPARE(model.stringList(), QStringList({ "d", "e", "a" }));
+    model.setStringList({});
+    QVERIFY(answersExactly(0));
 }
 
 QTEST_MAIN(OpLogTest)

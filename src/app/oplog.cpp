@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QFile>
+#include <QListView>
 #include <QStringListModel>
 #include <QTextStream>
 
@@ -29,7 +30,18 @@ void SrcDesk::LogToView(LogCategory category, const QString &text)
         logModel->setData(logModel->index(edited), logLines.value(edited));
     editedLogRows.clear();
     restoringLogView = false;
-    ui->v_list_log->scrollToBottom();
+
+    // The view places rows on a grid the size of the widest line so far; it
+    // then lays out its rows without measuring each one, and shows them as it
+    // would without the grid.
+    QListView *view = ui->v_list_log;
+    const QSize cell = view->sizeHintForIndex(logModel->index(row));
+    if (cell != view->gridSize())
+        view->setGridSize(cell);
+    // Laid out before scrolling: scrolling to a view whose layout is pending
+    // lays it out and then sizes the scroll bars a second time.
+    view->doItemsLayout();
+    view->scrollToBottom();
 }
 
 void SrcDesk::NoteLogViewEdit(const QModelIndex &first, const QModelIndex &last)
