@@ -64,94 +64,90 @@ class CsamtPubTest : public QObject
     Q_OBJECT
 
 private slots:
-    void writerAndReaderKeepTheLayout();
-    void ownFiles_data();
-    void ownFiles();
-    void settingsNameStaysACString();
-};
+    void writerAndReaderKeepTheLayout()
+    {
+        freq_table t {};
+        t.header_id = 0x01020304;
+        for (int i = 0; i < 6; ++i)
+            t.header_val[i] = uint32_t(10 + i);
+        t.header_mode = 5;
+        t.harmonic_mode = 1;
+        t.freq_num = 2;
+        t.items[0] = { 150, 0.5f, 5, 10.0f };
+        t.items[1] = { 1000, 8192.0f, 4096, 0.5f };
+        int count = 0;
+        QCOMPARE(written(freq_table_write, t, &count), kExample);
+        QCOMPARE(count, 86);
+        QCOMPARE(freq_table_file_size(&t), 86);
 
-void CsamtPubTest::writerAndReaderKeepTheLayout()
-{
-    freq_table t {};
-    t.header_id = 0x01020304;
-    for (int i = 0; i < 6; ++i)
-        t.header_val[i] = uint32_t(10 + i);
-    t.header_mode = 5;
-    t.harmonic_mode = 1;
-    t.freq_num = 2;
-    t.items[0] = { 150, 0.5f, 5, 10.0f };
-    t.items[1] = { 1000, 8192.0f, 4096, 0.5f };
-    int count = 0;
-    QCOMPARE(written(freq_table_write, t, &count), kExample);
-    QCOMPARE(count, 86);
-    QCOMPARE(freq_table_file_size(&t), 86);
-
-    freq_table back;
-    std::memset(&back, 0x5a, sizeof back);
-    QCOMPARE(readBack(kExample, freq_table_read, &back), 1);
-    QVERIFY(!std::memcmp(&back, &t, offsetof(freq_table, items) + 2 * sizeof(freq_item)));
-    QCOMPARE(back.items[2].sample_rate, 0x5a5a5a5a); // beyond freq_num: as it was
-}
-
-void CsamtPubTest::ownFiles_data()
-{
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<int>("result");
-    QTest::addColumn<QByteArray>("name");
-    QTest::addColumn<int>("freqNum");
-    const QByteArray abc("abc", 4);
-    QTest::newRow("version 7") << ftb(abc, 2, 7) << 1 << QByteArray("abc") << 2;
-    QTest::newRow("length 0") << ftb("") << 1 << QByteArray() << 1;
-    QTest::newRow("no NUL") << ftb("abc") << 1 << QByteArray("abc") << 1;
-    QTest::newRow("255, no NUL") << ftb(QByteArray(255, 'x')) << 1 << QByteArray(255, 'x') << 1;
-    QTest::newRow("freq_num 127") << ftb(abc, 127) << 1 << QByteArray("abc") << 127;
-    const QByteArray none;
-    QTest::newRow("freq_num 128") << ftb(abc, 128) << -1 << none << 0;
-    QTest::newRow("length -1") << ftb(abc).replace(4, 4, QByteArray::fromHex("ffffffff")) << -1 << none << 0;
-    QTest::newRow("length 256") << ftb(QByteArray(256, 'x')) << -1 << none << 0;
-    QTest::newRow("second length 256") << ftb(abc).replace(40, 4, QByteArray::fromHex("00010000")) << -1 << none << 0;
-    for (int length = 0; length < kExample.size(); ++length)
-        QTest::newRow(qPrintable(QString("cut to %1 bytes").arg(length))) << kExample.left(length) << -1 << none << 0;
-}
-
-void CsamtPubTest::ownFiles()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(int, result);
-    QFETCH(QByteArray, name);
-    QFETCH(int, freqNum);
-    freq_table t;
-    std::memset(&t, 'Z', sizeof t); // unterminated texts, to see that reads terminate them
-    const freq_table before = t;
-    QCOMPARE(readBack(file, freq_table_read, &t), result);
-    if (result < 0) {
-        QVERIFY(!std::memcmp(&t, &before, sizeof t));
-        return;
+        freq_table back;
+        std::memset(&back, 0x5a, sizeof back);
+        QCOMPARE(readBack(kExample, freq_table_read, &back), 1);
+        QVERIFY(!std::memcmp(&back, &t, offsetof(freq_table, items) + 2 * sizeof(freq_item)));
+        QCOMPARE(back.items[2].sample_rate, 0x5a5a5a5a); // beyond freq_num: as it was
     }
-    QCOMPARE(QByteArray(t.name), name);
-    QCOMPARE(QByteArray(t.name2), QByteArray());
-    QCOMPARE(t.header_mode, 2); // the fields after the texts land where they belong
-    QCOMPARE(t.freq_num, freqNum);
-    QCOMPARE(t.items[freqNum - 1].sample_rate, 150);
 
-    // Whatever imports exports to a file that imports again; a name cut to
-    // fit its NUL is the only change.
-    freq_table back {};
-    QCOMPARE(readBack(written(freq_table_write, t), freq_table_read, &back), 1);
-    QCOMPARE(QByteArray(back.name), name.left(254));
-    QCOMPARE(back.freq_num, freqNum);
-}
+    void ownFiles_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<int>("freqNum");
+        const QByteArray abc("abc", 4);
+        QTest::newRow("version 7") << ftb(abc, 2, 7) << 1 << QByteArray("abc") << 2;
+        QTest::newRow("length 0") << ftb("") << 1 << QByteArray() << 1;
+        QTest::newRow("255, no NUL") << ftb(QByteArray(255, 'x')) << 1 << QByteArray(255, 'x') << 1;
+        QTest::newRow("freq_num 127") << ftb(abc, 127) << 1 << QByteArray("abc") << 127;
+        const QByteArray none;
+        QTest::newRow("freq_num 128") << ftb(abc, 128) << -1 << none << 0;
+        QTest::newRow("length -1") << ftb(abc).replace(4, 4, QByteArray::fromHex("ffffffff")) << -1 << none << 0;
+        QTest::newRow("length 256") << ftb(QByteArray(256, 'x')) << -1 << none << 0;
+        QTest::newRow("second length 256")
+            << ftb(abc).replace(40, 4, QByteArray::fromHex("00010000")) << -1 << none << 0;
+        for (int length = 0; length < kExample.size(); ++length)
+            QTest::newRow(qPrintable(QString("cut to %1 bytes").arg(length)))
+                << kExample.left(length) << -1 << none << 0;
+    }
 
-void CsamtPubTest::settingsNameStaysACString()
-{
-    // The remembered table's name is opened as a C string, even when it fills
-    // its field; the rest of the file is checked by tst_settings.
-    SettingsRecord rec = { 7, 0, 5, 9, 1, "" };
-    std::memset(rec.tableFile, 'n', sizeof rec.tableFile);
-    SettingsRecord back {};
-    QCOMPARE(readBack(written(settings_write, rec), settings_read, &back), 1);
-    QCOMPARE(QByteArray(back.tableFile), QByteArray(255, 'n'));
-}
+    void ownFiles()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, result);
+        QFETCH(QByteArray, name);
+        QFETCH(int, freqNum);
+        freq_table t;
+        std::memset(&t, 'Z', sizeof t); // unterminated texts, to see that reads terminate them
+        const freq_table before = t;
+        QCOMPARE(readBack(file, freq_table_read, &t), result);
+        if (result < 0) {
+            QVERIFY(!std::memcmp(&t, &before, sizeof t));
+            return;
+        }
+        QCOMPARE(QByteArray(t.name), name);
+        QCOMPARE(QByteArray(t.name2), QByteArray());
+        QCOMPARE(t.header_mode, 2); // the fields after the texts land where they belong
+        QCOMPARE(t.freq_num, freqNum);
+        QCOMPARE(t.items[freqNum - 1].sample_rate, 150);
+
+        // Whatever imports exports to a file that imports again; a name cut to
+        // fit its NUL is the only change.
+        freq_table back {};
+        QCOMPARE(readBack(written(freq_table_write, t), freq_table_read, &back), 1);
+        QCOMPARE(QByteArray(back.name), name.left(254));
+        QCOMPARE(back.freq_num, freqNum);
+    }
+
+    void settingsNameStaysACString()
+    {
+        // The remembered table's name is opened as a C string, even when it fills
+        // its field; the rest of the file is checked by tst_settings.
+        SettingsRecord rec = { 7, 0, 5, 9, 1, "" };
+        std::memset(rec.tableFile, 'n', sizeof rec.tableFile);
+        SettingsRecord back {};
+        QCOMPARE(readBack(written(settings_write, rec), settings_read, &back), 1);
+        QCOMPARE(QByteArray(back.tableFile), QByteArray(255, 'n'));
+    }
+};
 
 QTEST_GUILESS_MAIN(CsamtPubTest)
 #include "tst_csamtpub.moc"

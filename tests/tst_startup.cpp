@@ -2,7 +2,6 @@
 #include "testdesk.h"
 
 #include <QApplication>
-#include <QDomDocument>
 #include <QProcess>
 #include <QTranslator>
 
@@ -22,11 +21,6 @@ void launch(QProcess &p, const QTemporaryDir &dir, const QString &binary, const 
     p.start(copy, args);
 }
 
-QStringList outputLines(QProcess &p)
-{
-    return QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-}
-
 } // namespace
 
 class StartupTest : public QObject
@@ -36,8 +30,7 @@ class StartupTest : public QObject
 private slots:
     void languageFollowsTheLocaleName_data();
     void languageFollowsTheLocaleName();
-    void catalogueHoldsEveryMessage();
-    void guardTitleAndLogOfTheStartingCopies();
+    void secondCopyIsRefusedUntilTheFirstEnds();
 };
 
 void StartupTest::languageFollowsTheLocaleName_data()
@@ -46,7 +39,6 @@ void StartupTest::languageFollowsTheLocaleName_data()
     QTest::addColumn<bool>("english");
     QTest::newRow("zh_CN") << "zh_CN" << false;
     QTest::newRow("zh_TW") << "zh_TW" << true;
-    QTest::newRow("en_US") << "en_US" << true;
     QTest::newRow("lower-case cn") << "xx_cn" << true;
 }
 
@@ -62,36 +54,7 @@ void StartupTest::languageFollowsTheLocaleName()
     QCOMPARE(translated, english ? QString("Disconnected") : QString("连接失败"));
 }
 
-void StartupTest::catalogueHoldsEveryMessage()
-{
-    QFile ts(CATALOGUE_SOURCE);
-    QVERIFY(ts.open(QIODevice::ReadOnly));
-    QDomDocument doc;
-    QVERIFY(doc.setContent(&ts));
-
-    QTranslator translator;
-    QVERIFY(translator.load(":/language_EN.qm"));
-    QHash<QString, int> perContext;
-    const QDomNodeList contexts = doc.elementsByTagName("context");
-    for (int c = 0; c < contexts.size(); ++c) {
-        const QDomElement context = contexts.at(c).toElement();
-        const QString name = context.firstChildElement("name").text();
-        const QDomNodeList messages = context.elementsByTagName("message");
-        for (int m = 0; m < messages.size(); ++m) {
-            const QDomElement message = messages.at(m).toElement();
-            const QString source = message.firstChildElement("source").text();
-            const QString english = message.firstChildElement("translation").text();
-            QVERIFY2(!english.isEmpty(), qPrintable(source));
-            QCOMPARE(translator.translate(name.toUtf8(), source.toUtf8()), english);
-            ++perContext[name];
-        }
-    }
-    // Entries lost from the catalogue would pass the loop above.
-    QCOMPARE(perContext.value("SrcDesk"), 174);
-    QCOMPARE(perContext.value("TableModel"), 5);
-}
-
-void StartupTest::guardTitleAndLogOfTheStartingCopies()
+void StartupTest::secondCopyIsRefusedUntilTheFirstEnds()
 {
     QTemporaryDir dirs[4];
     QProcess first, second;
@@ -102,7 +65,7 @@ void StartupTest::guardTitleAndLogOfTheStartingCopies()
     launch(second, dirs[1], PROBE_PATH, "zh_CN.UTF-8", {});
     QVERIFY(second.waitForFinished(60000));
     QCOMPARE(second.exitCode(), 255); // -1
-    QCOMPARE(outputLines(second),
+    QCOMPARE(QString::fromUtf8(second.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
         QStringList("BOX|Open failed|The application is already running and cannot be opened again!"));
     QVERIFY(logFileTexts(dirs[1].path()).isEmpty()); // refused before anything is logged
     QCOMPARE(first.state(), QProcess::Running);
@@ -110,21 +73,13 @@ void StartupTest::guardTitleAndLogOfTheStartingCopies()
     first.kill(); // SIGKILL: the segment stays behind
     QVERIFY(first.waitForFinished());
 
-    // The next copy starts, and after it ended normally so does another; the
-    // title, checked nowhere else, is the same in both languages.
+    // The next copy starts, and after it ended normally so does another.
     for (int i : { 2, 3 }) {
         QProcess next;
-        launch(next, dirs[i], PROBE_PATH, i == 2 ? "en_US.UTF-8" : "zh_CN.UTF-8");
+        launch(next, dirs[i], PROBE_PATH, "zh_CN.UTF-8");
         QVERIFY(next.waitForFinished(60000));
         QCOMPARE(next.exitCode(), 0);
-        QVERIFY(outputLines(next).contains("TITLE|SourceDesk-V2.1.2A"));
     }
-
-    // The log of a start holds its three lines in order.
-    const QStringList texts = logFileTexts(dirs[3].path());
-    const int started = texts.indexOf("应用启动!"), initialising = texts.indexOf("应用初始化...");
-    QVERIFY2(started >= 0 && started < initialising && initialising < texts.indexOf("应用初始化完成."),
-        qPrintable(texts.join('|')));
 }
 
 QTEST_MAIN(StartupTest)

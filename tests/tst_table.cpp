@@ -58,14 +58,6 @@ void sweepWithRows(TestDesk &d, int rows)
         click(d, "btn_add");
 }
 
-// Opens the editor of a cell as a double-click would.
-QWidget *editCell(TestDesk &d, int row, int col)
-{
-    auto *view = d.w<QTableView>("tableView");
-    view->edit(d.tableModel->index(row, col));
-    return view->viewport()->findChild<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
-}
-
 } // namespace
 
 class TableTest : public QObject
@@ -90,85 +82,49 @@ void TableTest::cellEditorsAndTheTotal()
     sweepWithRows(d, 2);
     d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&d));
+    // Commits an editor as the operator would, once the last one has gone.
     auto *view = d.w<QTableView>("tableView");
-    QVERIFY(!editCell(d, 0, 0)); // the number column opens no editor
-
-    // The frequency list starts at the cell's text; a text off the ladder selects nothing.
-    const auto noEditor = [&] {
-        return QTest::qWaitFor(
-            [&] { return !view->viewport()->findChild<QWidget *>(QString(), Qt::FindDirectChildrenOnly); });
-    };
-    for (const auto &[text, current] : { std::pair<QString, int>("1/16", 9), { "1.5", -1 } }) {
-        d.tableModel->setData(d.tableModel->index(1, 1), text);
-        auto *box = qobject_cast<QComboBox *>(editCell(d, 1, 1));
-        QVERIFY(box && !box->isEditable());
-        QCOMPARE(box->currentIndex(), current);
-        QTest::keyClick(box, Qt::Key_Escape);
-        QVERIFY(noEditor());
-    }
-
     auto commit = [&](int row, int col, const std::function<void(QWidget *)> &change) {
-        QWidget *editor = editCell(d, row, col);
-        QVERIFY(editor);
-        change(editor);
-        QTest::keyClick(editor, Qt::Key_Return);
-        QVERIFY(noEditor());
+        const auto editor
+            = [&] { return view->viewport()->findChild<QWidget *>(QString(), Qt::FindDirectChildrenOnly); };
+        QVERIFY(QTest::qWaitFor([&] { return !editor(); }));
+        view->edit(d.tableModel->index(row, col));
+        QVERIFY(editor());
+        change(editor());
+        QTest::keyClick(editor(), Qt::Key_Return);
     };
     commit(0, 2, [](QWidget *e) { qobject_cast<QLineEdit *>(e)->setText("100"); });
-    QCOMPARE(total(d), QString("00:01:55"));
-
-    d.tableModel->setData(d.tableModel->index(0, 2), "1"); // not through an editor: the total does not know
-    commit(0, 1, [](QWidget *e) { qobject_cast<QComboBox *>(e)->setCurrentIndex(12); });
-    QCOMPARE(column(d, 1)[0], QString("1/2"));
-    QCOMPARE(d.tableModel->frequency(0), 0.5f);
-    QCOMPARE(total(d), QString("00:01:55")); // a frequency edit leaves the total alone
-    commit(1, 1, [](QWidget *) {}); // closed without a choice
-    QCOMPARE(column(d, 1)[1], QString("1.5"));
+    QTRY_COMPARE(total(d), QString("00:01:55"));
+    commit(1, 1, [](QWidget *e) { qobject_cast<QComboBox *>(e)->setCurrentIndex(12); });
+    QTRY_COMPARE(column(d, 1)[1], QString("1/2"));
+    QCOMPARE(d.tableModel->frequency(1), 0.5f);
 }
 
 void TableTest::rowButtonsAndOutputMode()
 {
+    // 127 rows at most, by either button; the longest table exports and imports back.
     TestDesk d;
     BoxAnswerer boxes;
-    sweepWithRows(d, 3);
-    auto *view = d.w<QTableView>("tableView");
-    view->setCurrentIndex(d.tableModel->index(1, 2));
-    click(d, "btn_delete");
-    click(d, "btn_add");
-    view->setCurrentIndex(d.tableModel->index(0, 1));
-    click(d, "btn_insert");
-    QCOMPARE(column(d, 0), QStringList({ "1", "2", "3", "4" }));
-    QCOMPARE(total(d), QString("00:01:00"));
-    view->setCurrentIndex(QModelIndex());
-    click(d, "btn_delete"); // nothing selected: a warning, no row goes
-    QCOMPARE(boxes.seen.size(), 1);
-    QCOMPARE(d.tableModel->rowCount(), 4);
-    click(d, "btn_clear");
-    QCOMPARE(total(d), QString("00:00:00"));
-
-    // 127 rows at most, by either button; the longest table exports and imports back.
-    for (int i = 0; i < 127; ++i)
-        click(d, "btn_add");
+    sweepWithRows(d, 128);
     QCOMPARE(total(d), QString("00:31:45"));
-    boxes.seen.clear();
-    click(d, "btn_add");
+    auto *view = d.w<QTableView>("tableView");
     view->setCurrentIndex(d.tableModel->index(3, 1));
     click(d, "btn_insert");
+    view->setCurrentIndex(QModelIndex());
+    click(d, "btn_delete"); // nothing selected: no row goes
     QCOMPARE(d.tableModel->rowCount(), 127);
-    QCOMPARE(boxes.seen.size(), 2); // a warning from each
+    QCOMPARE(boxes.seen.size(), 3); // a warning from each
     d.dialogAnswers = QStringList({ folder->file("long.FTB2"), folder->file("long.FTB2") });
     click(d, "btn_out");
     click(d, "btn_clear");
     click(d, "btn_import");
     QCOMPARE(d.tableModel->rowCount(), 127);
-    QCOMPARE(boxes.seen.size(), 2); // the export and the import said nothing
+    QCOMPARE(boxes.seen.size(), 3); // the export and the import said nothing
 
-    // Single output empties the table and its total; the rows do not come back.
+    // Single output empties the table and its total.
     d.w<QRadioButton>("rBtn_single")->click();
     QCOMPARE(d.tableModel->rowCount(), 0);
     QCOMPARE(total(d), QString("00:00:00"));
-    d.w<QRadioButton>("rBtn_continue")->click();
-    QCOMPARE(d.tableModel->rowCount(), 0);
 }
 
 void TableTest::importThenExportKeepsWhatTheFileCarries()
@@ -238,25 +194,23 @@ void TableTest::refusedFilesChangeNothing()
 #endif
     QCOMPARE(readFile(folder->file("old.FTB2")), old);
 
-    // A name the locale's encoding cannot carry is refused both ways; one it
-    // can carry is written, and looked for under that encoding.
+    // A name the locale's encoding cannot carry is refused both ways.
     QVERIFY(writeFile(folder->file("频率.FTB2"), ownFile({ { 150, 1.0f, 15, 15.0f } })));
     QTextCodec *locale = QTextCodec::codecForLocale();
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("ISO-8859-1"));
     const QStringList chinese
         = answer("btn_import", folder->file("频率.FTB2")) + answer("btn_out", folder->file("输出.FTB2"));
-    const QStringList latin = answer("btn_out", folder->file("é.FTB2"));
-    const bool latinWritten = QFile::remove(folder->file("é.FTB2"));
     QTextCodec::setCodecForLocale(locale);
     QCOMPARE(chinese, openFailed + exportFailed);
-    QCOMPARE(latin, QStringList());
-    QVERIFY(latinWritten);
     QCOMPARE(column(d, 1), QStringList({ "1", "1/4" }));
     // Nothing half-written, nothing under a mangled name.
     QCOMPARE(QDir(folder->path()).entryList({ "*.FTB2*" }, QDir::Files | QDir::Hidden),
         QStringList({ "old.FTB2", "频率.FTB2" }));
 
-    // A count of -5 imports as no rows.
+    // A file cut short is refused and the rows stay; a count of -5 imports as no rows.
+    QVERIFY(writeFile(folder->file("short.FTB2"), ownFile({ { 150, 1.0f, 15, 15.0f } }).chopped(5)));
+    QCOMPARE(answer("btn_import", folder->file("short.FTB2")), openFailed);
+    QCOMPARE(column(d, 1), QStringList({ "1", "1/4" }));
     QByteArray minus5 = ownFile({});
     minus5.replace(minus5.size() - 4, 4, QByteArray::fromHex("fbffffff"));
     QVERIFY(writeFile(folder->file("minus5.FTB2"), minus5));
