@@ -277,21 +277,25 @@ private slots:
     {
         QTest::addColumn<QString>("field");
         QTest::addColumn<QByteArray>("payload"); // empty: refused
-        QTest::newRow("12.5 ms rounds to 839 ticks") << "12.5" << hex("09 00 00 03 47");
-        QTest::newRow("1000 ms: 67109 ticks") << "1000" << hex("09 00 01 06 25");
-        QTest::newRow("empty field") << "" << QByteArray();
+        QTest::addColumn<QString>("box");
+        QTest::newRow("12.5 ms rounds to 839 ticks") << "12.5" << hex("09 00 00 03 47") << QString();
+        QTest::newRow("1000 ms: 67109 ticks") << "1000" << hex("09 00 01 06 25") << QString();
+        QTest::newRow("the largest that fits") << "31999999.9" << hex("09 7F FF FF F9") << QString();
+        QTest::newRow("empty field") << "" << QByteArray() << "提示|同步延时时间为空！";
+        QTest::newRow("beyond four bytes, not sent as 0") << "32000000" << QByteArray() << "提示|同步延时超出范围！";
     }
 
     void syncDelay()
     {
         QFETCH(QString, field);
         QFETCH(QByteArray, payload);
+        QFETCH(QString, box);
         Desk f;
         QVERIFY(f.connectAndPoll(0));
         f.d.w<QLineEdit>("edt_time_delay")->setText(field);
         f.click("btn_time_delay");
         if (payload.isEmpty())
-            QCOMPARE(f.boxes.seen, QStringList({ "提示|同步延时时间为空！" }));
+            QCOMPARE(f.boxes.seen, QStringList({ box }));
         else
             QTRY_VERIFY(f.view().contains("系统信息->同步延时设置成功."));
         QVERIFY(f.usable());

@@ -624,6 +624,10 @@
         <translation>Synchronization delay time is null!</translation>
     </message>
     <message>
+        <source>同步延时超出范围！</source>
+        <translation>The synchronization delay is out of range!</translation>
+    </message>
+    <message>
         <source>设置同步延时</source>
         <translation>Set the synchronization delay</translation>
     </message>

@@ -10,6 +10,18 @@
 #include <QMessageBox>
 #include <QTimer>
 
+namespace {
+
+// The device counts the delay in ticks of 2^26 per thousand seconds; a
+// setting beyond an int's range does not fit its four bytes.
+int DelayTicks(const QString &milliseconds, bool *fits)
+{
+    const double ticks = milliseconds.toDouble() * 67108864 / 1000 / 1000;
+    return QString::number(ticks, 'f', 0).toInt(fits, 10);
+}
+
+} // namespace
+
 void SrcDesk::SetSweepMode()
 {
     static unsigned char out[FrameAreaSize(3)];
@@ -54,6 +66,14 @@ void SrcDesk::on_btn_time_delay_clicked()
         QMessageBox::warning(this, tr("提示"), tr("同步延时时间为空！"), QMessageBox::Ok);
         return;
     }
+    // Sent as 0, such a delay would be reported as set.
+    bool fits = false;
+    DelayTicks(ui->edt_time_delay->text(), &fits);
+    if (!fits) {
+        busy = false;
+        QMessageBox::warning(this, tr("提示"), tr("同步延时超出范围！"), QMessageBox::Ok);
+        return;
+    }
     LogToFile(tr("设置同步延时"));
     stepCommand = 6;
     if (!responseTimer->isActive())
@@ -69,11 +89,8 @@ void SrcDesk::SetTimeDelay()
     CommandState = 6;
     linkIdle = false;
 
-    // The device counts the delay in ticks of 2^26 per second.
-    const double milliseconds = ui->edt_time_delay->text().toDouble();
-    const double ticks = milliseconds * 67108864 / 1000 / 1000;
     bool fits = false;
-    delaySetting = QString::number(ticks, 'f', 0).toInt(&fits, 10);
+    delaySetting = DelayTicks(ui->edt_time_delay->text(), &fits);
     if (!fits)
         delaySetting = 0;
     qDebug() << QString::number(delaySetting);
