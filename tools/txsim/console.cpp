@@ -117,6 +117,9 @@ bool parseFault(const QString &text, quint8 *commandCode, FaultSpec *spec, QStri
         out.kind = Fault::Refuse;
     } else if (kind == QLatin1String("stuffed") && arguments(0)) {
         out.kind = Fault::StuffedCode;
+    } else if (kind == QLatin1String("late") && arguments(0)) {
+        out.kind = Fault::Late;
+
     } else if (kind == QLatin1String("split") && arguments(2) && numeric) {
         out.kind = Fault::Split;
         if (numbers.size() > 0)
@@ -415,6 +418,8 @@ Fault SPEC: COMMAND:KIND[:ARG...][@COUNT]
            wrongstart         the answer begins with 0x00 instead of 0x7E
            split[:N[:MS]]     the answer in N pieces (2) with MS ms pauses (5)
            delay:MS           answer after MS milliseconds
+           late               hold the answer until the next command comes,
+                              then send it ahead of that command's answer
            refuse             status byte 0 for acknowledged commands;
                               response code 0x00 for test, status, version, gps
            extra[:HEX]        extra bytes after the answer (default 0055AA)

@@ -150,6 +150,7 @@ void Transmitter::closeLine()
         QFile::remove(linkPath);
     outgoing.clear();
     answerQueue.clear();
+    lateAnswer.clear();
     pumping = false;
     decoder.reset();
     silence->stop();
@@ -162,6 +163,7 @@ void Transmitter::unplug()
     } else if (mode == Mode::Device && device) {
         ++lineGeneration;
         answerQueue.clear();
+        lateAnswer.clear();
         pumping = false;
         device->close();
     } else {
@@ -311,6 +313,11 @@ void Transmitter::handleCommand(const QByteArray &payload)
 {
     if (payload.isEmpty())
         return;
+    if (!lateAnswer.isEmpty()) {
+        answerQueue.append({ lateAnswer, 0 });
+        lateAnswer.clear();
+        pumpAnswers();
+    }
     const FaultSpec fault = takeFault(quint8(payload.at(0)));
     // A command that gets no answer never reached the device.
     if (fault.kind == Fault::NoAnswer)
@@ -328,8 +335,17 @@ void Transmitter::handleCommand(const QByteArray &payload)
     sendAnswer(frame, fault);
 }
 
+void Transmitter::sendUnasked(const QByteArray &bytes)
+{
+    writeLine(bytes);
+}
+
 void Transmitter::sendAnswer(const QByteArray &frame, const FaultSpec &fault)
 {
+    if (fault.kind == Fault::Late) {
+        lateAnswer = frame;
+        return;
+    }
     if (fault.kind == Fault::Split) {
         const int count = qBound(1, fault.pieces, frame.size());
         for (int i = 0; i < count; ++i) {
@@ -350,7 +366,9 @@ void Transmitter::pumpAnswers()
         if (next.waitMs > 0) {
             pumping = true;
             const int generation = lineGeneration;
-            QTimer::singleShot(next.waitMs, this, [this, generation] {
+            // Precise: a coarse timer may fire 5 % early, and a delay just
+            // past the program's time-out must stay past it.
+            QTimer::singleShot(next.waitMs, Qt::PreciseTimer, this, [this, generation] {
                 if (generation != lineGeneration)
                     return;
                 pumping = false;

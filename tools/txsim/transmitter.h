@@ -19,7 +19,10 @@ class QTimer;
 
 namespace txsim {
 
-enum class Fault { None, NoAnswer, WrongStartByte, Split, Delay, Refuse, ExtraBytes, StuffedCode };
+// Late: the answer held back until the next command arrives, then sent just
+// ahead of that command's answer, as a unit that answers after the program
+// gave up does.
+enum class Fault { None, NoAnswer, WrongStartByte, Split, Delay, Refuse, ExtraBytes, StuffedCode, Late };
 
 struct FaultSpec
 {
@@ -97,6 +100,9 @@ public:
     // faults for one command code, or for all commands with code 0
     void setFault(quint8 commandCode, const FaultSpec &spec);
     void clearFaults();
+    // Bytes onto the line now, unasked, as an adapter holds them for a port
+    // that is closed (a pseudo-terminal keeps them too).
+    void sendUnasked(const QByteArray &bytes);
 
 signals:
     void commandReceived(const QByteArray &payload);
@@ -145,6 +151,7 @@ private:
         int waitMs = 0;
     };
     QList<Piece> answerQueue;
+    QByteArray lateAnswer;
     bool pumping = false;
     // A scheduled piece belongs to one line: a replug must not deliver it.
     int lineGeneration = 0;
