@@ -12,6 +12,7 @@ class FileFaultsTest : public QObject
     Q_OBJECT
 
 private slots:
+    void cleanup() { verifyWindowToldTheTruth(); }
     void unwritableLogFolderKeepsTheRunGoing();
     void savedFilesOnADeadEnd_data();
     void savedFilesOnADeadEnd();

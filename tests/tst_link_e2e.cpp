@@ -18,12 +18,19 @@ class LinkEndToEndTest : public QObject
     Q_OBJECT
 
 private slots:
+    void cleanup() { verifyWindowToldTheTruth(); }
     void scanFindsTheAnsweringPortOrNone();
     void statusBytePaintsTheWindow_data();
     void statusBytePaintsTheWindow();
     void firmwareVersion_data();
     void firmwareVersion();
     void lostTransmitterIsShownUntilItAnswers();
+    void refusedFirmwareIsSentNothingUntilARescan();
+    void onlyAStatusAnswerPaintsTheStatus();
+    void cablePulledWithGpsLockedIsReportedOnce();
+    void garbageAsLongAsTheTimeOutIsALostLink();
+    void failedRescanPollsNoPort();
+    void scanPressedAsTheAdapterIsPulled();
 };
 
 void LinkEndToEndTest::scanFindsTheAnsweringPortOrNone()
@@ -138,8 +145,10 @@ void LinkEndToEndTest::firmwareVersion()
         return;
     }
     QVERIFY(!f.d.pollTimer->isActive());
-    for (const char *name : { "btn_start", "btn_stop", "pushButton" })
+    for (const char *name : { "btn_start", "btn_stop" })
         QVERIFY2(!f.d.w<QPushButton>(name)->isEnabled(), name);
+    // Another unit can be found without a restart.
+    QVERIFY(f.d.w<QPushButton>("pushButton")->isEnabled());
     QVERIFY(!f.d.w<QComboBox>("cmb_signal")->isEnabled());
     QCOMPARE(commandCodes(f.tx()), QList<quint8>({ 0x02, 0x0A }));
 }
@@ -162,6 +171,123 @@ void LinkEndToEndTest::lostTransmitterIsShownUntilItAnswers()
     QCOMPARE(f.sheet("label_dev_statu"), kGreen);
     QVERIFY(f.awaitPolls(1));
     QVERIFY(!commandCodes(tx).mid(lostAt).contains(quint8(0x02)));
+}
+
+// Rescanned from a unit it polls onto one whose firmware it refuses: nothing
+// but the link's own exchanges goes to it, until a scan finds one it knows.
+void LinkEndToEndTest::refusedFirmwareIsSentNothingUntilARescan()
+{
+    Field f(2);
+    f.tx(1).setVersion(0x30, 19, 6, 3);
+    const QStringList ports = f.ports;
+    f.ports = ports.mid(0, 1);
+    QVERIFY(f.connectAndPoll(1));
+    f.ports = ports.mid(1);
+    f.live = 1;
+    f.scan();
+    QTRY_COMPARE(f.text("lbVersion"), QString("控制软件版本过低,与发送机不兼容！"));
+    const int polled = f.tx(0).payloads().size();
+    QPushButton *start = f.d.w<QPushButton>("btn_start");
+    QVERIFY(!QTest::qWaitFor(
+        [&] { return f.tx(1).payloads().size() > 2 || f.tx(0).payloads().size() > polled || start->isEnabled(); },
+        3000));
+    start->click();
+    f.d.w<QPushButton>("btn_stop")->click();
+    QVERIFY(!f.d.w<QPushButton>("btn_stop")->isEnabled() && !f.d.w<QComboBox>("cmb_signal")->isEnabled());
+    QCOMPARE(commandCodes(f.tx(1)), QList<quint8>({ 0x02, 0x0A }));
+
+    f.tx(1).setVersion(0x21, 19, 6, 3);
+    QVERIFY(f.connectAndPoll(1));
+    QTRY_VERIFY(start->isEnabled() && f.d.w<QComboBox>("cmb_signal")->isEnabled());
+    BoxAnswerer no(QMessageBox::No);
+    f.d.close();
+    QCOMPARE(no.seen, QStringList({ "退出|是否保存参数?" }));
+}
+
+// A late acknowledgement left in the adapter while the port was closed is no
+// status: the truth watch of cleanup() sees no warning or GPS state the
+// device never reported. One that lands in a status exchange is in the fault
+// matrix.
+void LinkEndToEndTest::onlyAStatusAnswerPaintsTheStatus()
+{
+    Field f;
+    Transmitter &tx = f.tx();
+    QVERIFY(f.connectAndPoll(1));
+    QTRY_VERIFY(!f.d.serialPort->isOpen());
+    tx.sendUnasked(hex("7E 00 02 19 01 E5"));
+    QVERIFY(f.awaitPolls(2));
+    QCOMPARE(f.text("label_dev_statu") + f.text("label_work_statu"), QString("已连接空闲"));
+}
+
+void LinkEndToEndTest::cablePulledWithGpsLockedIsReportedOnce()
+{
+    Field f;
+    Transmitter &tx = f.tx();
+    tx.setGpsLocked(true);
+    tx.setLeapDone(true);
+    QVERIFY(f.connectAndPoll(1));
+    QTRY_VERIFY(commandsOf(tx, 0x03) > 0);
+    tx.unplug();
+    QTRY_COMPARE_WITH_TIMEOUT(f.text("label_dev_statu"), QString("连接失败"), 3000);
+    const QString failed = "系统信息->" + f.d.serialPort->portName() + "重新打开失败";
+    QVERIFY(!QTest::qWaitFor([&] { return f.view().count(failed) > 1; }, 3500));
+    QVERIFY(tx.replug());
+    QTRY_COMPARE_WITH_TIMEOUT(f.text("label_dev_statu"), QString("已连接"), 3000);
+}
+
+void LinkEndToEndTest::garbageAsLongAsTheTimeOutIsALostLink()
+{
+    Field f;
+    Transmitter &tx = f.tx();
+    QVERIFY(f.connectAndPoll(1));
+    const int polled = commandsOf(tx, 0x07), viewed = f.view().size(), filed = f.file().size();
+    tx.setFault(0x07, FaultSpec { Fault::WrongStartByte });
+    QTRY_COMPARE_WITH_TIMEOUT(linkAsShown(f), "连接失败|" + kRed + "||||start", 6000);
+    QCOMPARE(commandsOf(tx, 0x07), polled + 3);
+    QCOMPARE(f.view().size() + f.file().size(), viewed + filed);
+    tx.clearFaults();
+    QTRY_COMPARE_WITH_TIMEOUT(linkAsShown(f), "已连接|" + kGreen + "|空闲|未锁定|未闰秒|start", 3000);
+}
+
+void LinkEndToEndTest::failedRescanPollsNoPort()
+{
+    Field f(2);
+    const QStringList ports = f.ports;
+    f.ports = ports.mid(0, 1);
+    QVERIFY(f.connectAndPoll(1));
+    f.tx(1).setFault(0, FaultSpec { Fault::WrongStartByte });
+    f.ports = ports.mid(1);
+    f.scan();
+    QTRY_COMPARE(f.text("label_dev_statu"), QString("连接失败"));
+    const int sent = f.tx(0).payloads().size();
+    QVERIFY(!QTest::qWaitFor([&] { return commandsOf(f.tx(1), 0x07) > 0 || f.tx(0).payloads().size() > sent; }, 2500));
+}
+
+// The error of the pulled adapter is raised before the scan and handled after
+// it has opened the next unit, which is not gone.
+void LinkEndToEndTest::scanPressedAsTheAdapterIsPulled()
+{
+    Field f(2);
+    const QStringList ports = f.ports;
+    f.ports = ports.mid(0, 1);
+    f.tx(0).setGpsLocked(true);
+    f.tx(0).setLeapDone(true);
+    QVERIFY(f.connectAndPoll(1));
+    QTRY_VERIFY(commandsOf(f.tx(0), 0x03) > 0 && f.d.serialPort->isOpen());
+    f.ports = ports.mid(1);
+    f.live = 1;
+    bool pressed = false;
+    connect(f.d.serialPort, &QSerialPort::errorOccurred, &f.d, [&](QSerialPort::SerialPortError error) {
+        if (!pressed && (error == QSerialPort::ResourceError || error == QSerialPort::ReadError)) {
+            pressed = true;
+            f.scan();
+        }
+    });
+    f.tx(0).unplug();
+    QTRY_VERIFY(pressed);
+    QTRY_VERIFY_WITH_TIMEOUT(f.d.pollTimer->isActive(), 5000);
+    QVERIFY(f.awaitPolls(1));
+    QCOMPARE(f.text("label_dev_statu"), QString("已连接"));
 }
 
 QTEST_MAIN(LinkEndToEndTest)

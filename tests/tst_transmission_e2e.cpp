@@ -92,6 +92,7 @@ class TransmissionEndToEndTest : public QObject
     Q_OBJECT
 
 private slots:
+    void cleanup() { verifyWindowToldTheTruth(); }
     void startChainAcceptedOrRefused_data()
     {
         QTest::addColumn<QString>("output");
@@ -124,18 +125,17 @@ private slots:
         accepted("26 rows fill the 164 bytes", QString("1:1 ").repeated(26), 1, 0, kMay17,
             chain("05 00 00", "06 01", may17 + hex("00 0D 00 00 00 01").repeated(26)));
 
-        // The start parameters' own check, once the sweep mode and start signal went out.
+        // The start parameters' own checks, before anything goes out.
         const QString warning = "系统信息->警告：启动失败！";
         const auto check = [&](const char *name, const QString &output, int signal, const QString &box,
                                const QList<QByteArray> &sent) {
             QTest::newRow(name) << output << signal << 0 << kMay17 << int(Asked) << box << warning << sent;
         };
-        check("1/8192 Hz is below the ladder", "single 1/8192", 0, "发送机不能产生0.00012207Hz信号，请重新设置！",
-            chain("05 80 00", "06 04"));
+        check("1/8192 Hz is below the ladder", "single 1/8192", 0, "发送机不能产生0.00012207Hz信号，请重新设置！", {});
         check("8192 Hz is above a spread-spectrum wave's 128", "single 8192", 3,
-            "第1个频率不能发送超过128Hz，请重新设置！", chain("05 80 00", "06 03"));
+            "第1个频率不能发送超过128Hz，请重新设置！", {});
         check("1/16 Hz for 5 s is no whole period", "4:10 1/16:5", 0,
-            "周期数必须大于0且小于2147483647，请重新设置第2个频率的发送时长！", chain("05 00 00", "06 04"));
+            "周期数必须大于0且小于2147483647，请重新设置第2个频率的发送时长！", {});
 
         // Refused before anything is sent.
         const auto early = [](const char *name, const QString &output, const QString &sendTime, const QString &box,
@@ -260,17 +260,153 @@ private slots:
             f.click("btn_stop");
             QTRY_COMPARE_WITH_TIMEOUT(f.text("label_dev_statu"), QString("连接失败"), 3000);
             QVERIFY(!tx.isArmed()); // it did stop; only the answer was lost
+            QCOMPARE(f.view().mid(f.view().size() - 2),
+                QStringList({ "系统信息->停止未确认！", "系统信息->发射机状态未知！" }));
+            QVERIFY(f.enabled("btn_stop"));
         }
         QVERIFY(f.awaitPolls(1, 3000));
         QTRY_COMPARE_WITH_TIMEOUT(f.text("label_dev_statu"), QString("已连接"), 3000);
-        QCOMPARE(f.text("label_work_statu"), QString("待发送"));
-        QVERIFY(!f.enabled("btn_start") && f.enabled("btn_stop"));
+        // The status cannot tell armed from idle: a start still known is
+        // shown waiting, one a lost stop may have called off is unknown.
+        QCOMPARE(f.text("label_work_statu"), QString(unplug ? "待发送" : "未知"));
+        QVERIFY(f.enabled("btn_stop"));
 
         f.click("btn_stop");
         QTRY_VERIFY(f.view().contains(kStopped));
         QVERIFY(!tx.isArmed() && !f.d.transmitting);
         QCOMPARE(f.text("label_work_statu"), QString("空闲"));
         QVERIFY(f.usable());
+    }
+
+    void lostStartAnswerIsStopped_data()
+    {
+        QTest::addColumn<int>("startFault");
+        QTest::addColumn<int>("stopFault");
+        QTest::addColumn<bool>("pulled"); // the moment the start parameters reach the device
+        QTest::addColumn<QStringList>("ending"); // the view's last lines once the window is sure
+        const QString unknown = "系统信息->启动结果未知，发送停止命令.", stopped = kStopped;
+        const int none = int(Fault::None), late = int(Fault::Delay);
+        QTest::newRow("no answer") << int(Fault::NoAnswer) << none << false << QStringList { unknown, stopped };
+        QTest::newRow("answer after its time-out") << late << none << false << QStringList { unknown, stopped };
+        QTest::newRow("answer in the next exchange")
+            << int(Fault::Late) << none << false << QStringList { unknown, stopped };
+        QTest::newRow("garbled answer") << int(Fault::WrongStartByte) << none << false
+                                        << QStringList { "系统信息->警告：异常！", unknown, stopped };
+        QTest::newRow("pulled, stopped once back")
+            << none << none << true << QStringList { "系统信息->发射机状态未知！", stopped };
+        QTest::newRow("the stop is lost too")
+            << late << int(Fault::NoAnswer) << false
+            << QStringList { unknown, "系统信息->停止未确认！", "系统信息->发射机状态未知！" };
+    }
+
+    // Armed an hour ahead, the device would transmit while the window showed
+    // it idle: a start of unknown outcome is stopped, or the window says the
+    // state is unknown and keeps Stop usable.
+    void lostStartAnswerIsStopped()
+    {
+        QFETCH(int, startFault);
+        QFETCH(int, stopFault);
+        QFETCH(bool, pulled);
+        QFETCH(QStringList, ending);
+        Desk f;
+        Transmitter &tx = f.tx();
+        QVERIFY(f.connectAndPoll(0));
+        f.choose("single 1", 0, tx.clock().addSecs(3600).toString("yyyy/MM/dd hh:mm:ss"));
+        tx.setFault(0x01, once(Fault(startFault), 2600));
+        tx.setFault(0x04, once(Fault(stopFault)));
+        if (pulled) {
+            connect(&tx, &Transmitter::commandReceived, &tx, [&](const QByteArray &payload) {
+                if (payload.at(0) == 0x01)
+                    tx.unplug();
+            });
+        }
+        const int from = f.view().size();
+        f.click("btn_start");
+        if (pulled) {
+            QTRY_VERIFY_WITH_TIMEOUT(f.view().mid(from).contains(ending.first()), 8000);
+            QVERIFY(tx.isArmed() && !f.d.transmitting);
+            QVERIFY(tx.replug());
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(f.view().mid(from).endsWith(ending.last()), 8000);
+        const QStringList view = f.view().mid(from);
+        QCOMPARE(view.mid(view.size() - ending.size()), ending);
+        QVERIFY(!view.contains(kStarted));
+        QVERIFY(!f.d.transmitting);
+        if (stopFault == int(Fault::None)) {
+            QVERIFY(!tx.isArmed());
+            QVERIFY(f.usable());
+            QCOMPARE(f.text("label_work_statu"), QString("空闲"));
+            return;
+        }
+        // Armed still, and the window does not claim otherwise.
+        QVERIFY(tx.isArmed() && f.enabled("btn_stop"));
+        QVERIFY(f.awaitPolls(1, 3000));
+        QTRY_COMPARE(f.text("label_work_statu") + f.sheet("label_work_statu"), "未知" + kRed);
+        f.click("btn_stop");
+        QTRY_VERIFY(f.view().last() == kStopped);
+        QVERIFY(!tx.isArmed());
+        QVERIFY(f.awaitPolls(1, 3000));
+        QCOMPARE(f.text("label_work_statu"), QString("空闲"));
+    }
+
+    void lastButtonWins_data()
+    {
+        QTest::addColumn<QString>("stopWhen");
+        QTest::addColumn<QList<QByteArray>>("sent");
+        QTest::newRow("stop at once") << "at once" << QList<QByteArray> { hex("04") };
+        QTest::newRow("stop with a status exchange open") << "poll open" << QList<QByteArray> { hex("04") };
+        QTest::newRow("stop after the sweep mode went out")
+            << "sweep sent" << QList<QByteArray> { hex("05 80 00"), hex("04") };
+    }
+
+    // A stop cancels a start not sent yet, whatever exchange is open; both
+    // buttons' lines reach the day's file though the last exchange was a poll.
+    void lastButtonWins()
+    {
+        QFETCH(QString, stopWhen);
+        QFETCH(QList<QByteArray>, sent);
+        Desk f;
+        Transmitter &tx = f.tx();
+        QVERIFY(f.connectAndPoll(1));
+        QTRY_VERIFY(!f.d.responseTimer->isActive() && f.d.CommandState == 5);
+        f.choose("single 1", 0, kMay17);
+        if (stopWhen == "poll open") {
+            tx.setFault(0x07, once(Fault::Delay, 600));
+            QVERIFY(f.awaitPolls(0) && QTest::qWaitFor([&] { return f.d.responseTimer->isActive(); }, 3000));
+        }
+        tx.setFault(0x05, once(Fault::Delay, 400));
+        f.click("btn_start");
+        QVERIFY(!f.enabled("btn_start") && f.enabled("btn_stop"));
+        if (stopWhen == "sweep sent")
+            QTRY_COMPARE(commandsOf(tx, 0x05), 1);
+        f.click("btn_stop");
+        QTRY_VERIFY(f.view().contains(kStopped));
+        QVERIFY(f.usable());
+        QCOMPARE(sequence(tx), sent);
+        QVERIFY(f.view().contains("系统信息->启动已取消.") && !f.view().contains(kStarted));
+        QVERIFY(!tx.isArmed() && !tx.isTransmitting());
+        const QStringList file = f.file();
+        QVERIFY(file.contains("启动发射") && file.contains("开始停止任务"));
+    }
+
+    // One start chain per press, sent from the table as it was pressed:
+    // Start and the table wait until the chain ends.
+    void chainSendsTheTableAsPressed()
+    {
+        Desk f;
+        Transmitter &tx = f.tx();
+        QVERIFY(f.connectAndPoll(0));
+        f.choose("1:20", 0, kMay17);
+        tx.setFault(0x05, once(Fault::Delay, 400));
+        f.click("btn_start");
+        QTRY_COMPARE(commandsOf(tx, 0x05), 1);
+        for (const char *locked : { "btn_start", "tableView", "btn_add", "btn_import", "cmb_signal", "edt_send_time" })
+            QVERIFY2(!f.enabled(locked), locked);
+        f.click("btn_start");
+        f.d.tableModel->item(0, 1)->setText("2");
+        f.d.addRow("4", "10");
+        QTRY_VERIFY(f.view().contains(kStarted));
+        QCOMPARE(sequence(tx), chain("05 00 00", "06 04", hex("01 14 18 05 11 0A 0F 00 00 0D 00 00 00 14")));
     }
 
     void syncDelay_data()

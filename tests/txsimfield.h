@@ -6,6 +6,7 @@
 #include "testdesk.h"
 #include "transmitter.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -63,6 +64,142 @@ inline bool commandFromOutside(Transmitter &tx, const QByteArray &payload)
     return answered;
 }
 
+// Lies of the window, as the TruthWatch of each Field found them; a suite's
+// cleanup() fails the test that left any.
+inline QStringList &truthLies()
+{
+    static QStringList lies;
+    return lies;
+}
+
+// Checks what the window shows against what the simulators answered before
+// every event the application delivers, so each state an event handler left
+// behind is seen, however soon the next one paints over it.
+class TruthWatch : public QObject
+{
+public:
+    TruthWatch(TestDesk &desk, const std::vector<std::unique_ptr<Transmitter>> &sims)
+        : d(desk)
+        , sims(sims)
+        , gpsLock(desk.w<QLabel>("label_gps_lock"))
+        , gpsLeap(desk.w<QLabel>("label_gps_sec"))
+        , work(desk.w<QLabel>("label_work_statu"))
+        , warning(desk.w<QLabel>("label_warning_info"))
+        , interrupt(desk.w<QLabel>("label_safe"))
+        , start(desk.w<QPushButton>("btn_start"))
+    {
+        since.start();
+        qApp->installEventFilter(this);
+    }
+
+    void watch(Transmitter *sim)
+    {
+        connect(sim, &Transmitter::commandReceived, this, [this, sim](const QByteArray &payload) {
+            if (quint8(payload.at(0)) == 0x07)
+                answered.append({ since.elapsed(), sim->statusByte() });
+        });
+    }
+
+private:
+    struct Status
+    {
+        qint64 at;
+        quint8 byte;
+    };
+
+    // Status bytes the window may still be showing: the last one answered,
+    // and any from the last 3 s.
+    bool reported(const std::function<bool(quint8)> &holds) const
+    {
+        for (int i = 0; i < answered.size(); ++i) {
+            if ((i == answered.size() - 1 || since.elapsed() - answered[i].at < 3000) && holds(answered[i].byte))
+                return true;
+        }
+        return false;
+    }
+
+    static QString warningOf(quint8 byte)
+    {
+        QString text;
+        const char *const names[4][2]
+            = { { "设备过温", ",过温" }, { "设备过压", ",过压" }, { "设备过流", ",过流" }, { "设备缺水", ",缺水" } };
+        for (int i = 0; i < 4; ++i) {
+            if (byte & (0x10 >> i))
+                text += QString::fromUtf8(names[i][text.isEmpty() ? 0 : 1]);
+        }
+        return text;
+    }
+
+    bool eventFilter(QObject *, QEvent *) override
+    {
+        check();
+        return false;
+    }
+
+    void lie(const QString &what)
+    {
+        const QString line = QString("%1 ms: %2").arg(since.elapsed()).arg(what);
+        if (truthLies().size() < 5 && !truthLies().contains(line))
+            truthLies() << line;
+    }
+
+    void check()
+    {
+        const auto bit = [](int n, bool set) { return [n, set](quint8 b) { return bool(b & (1 << n)) == set; }; };
+        const struct
+        {
+            QLabel *label;
+            const char *text;
+            int bit;
+            bool set;
+        } gps[4] = { { gpsLock, "已锁定", 6, true }, { gpsLock, "未锁定", 6, false }, { gpsLeap, "已闰秒", 5, true },
+            { gpsLeap, "未闰秒", 5, false } };
+        for (const auto &g : gps) {
+            if (g.label->text() == QString::fromUtf8(g.text) && !reported(bit(g.bit, g.set)))
+                lie(QString("%1 never reported").arg(QString::fromUtf8(g.text)));
+        }
+        const QString warned = warning->text();
+        if (warning->isVisibleTo(&d) && !reported([&](quint8 b) { return warningOf(b) == warned; }))
+            lie(QString("warning %1 never reported").arg(warned));
+        if (interrupt->isVisibleTo(&d) && !reported(bit(0, true)))
+            lie("interrupt protection never reported");
+
+        bool armed = false, running = false;
+        for (const auto &tx : sims) {
+            armed = armed || tx->isArmed();
+            running = running || tx->isTransmitting();
+        }
+        const QString state = work->text();
+        const bool ready = state == "空闲" && start->isEnabled();
+        if (ready && armed)
+            lie("idle and ready while the device holds a start");
+        // The status shows a run's start or end one poll later.
+        const bool stale = (ready && running) || ((state == "待发送" || state == "工作中") && !armed && !running);
+        if (!stale)
+            staleSince = -1;
+        else if (staleSince < 0)
+            staleSince = since.elapsed();
+        else if (since.elapsed() - staleSince > 3000)
+            lie(QString("%1 for over 3 s while the device %2").arg(state, running ? "runs" : "is idle"));
+    }
+
+    TestDesk &d;
+    const std::vector<std::unique_ptr<Transmitter>> &sims;
+    QLabel *gpsLock, *gpsLeap, *work, *warning, *interrupt;
+    QPushButton *start;
+    QElapsedTimer since;
+    QList<Status> answered;
+    qint64 staleSince = -1;
+};
+
+// For each end-to-end suite's cleanup(): the test fails if its window lied.
+inline void verifyWindowToldTheTruth()
+{
+    const QStringList lies = truthLies();
+    truthLies().clear();
+    QVERIFY2(lies.isEmpty(), qPrintable(lies.join("; ")));
+}
+
 // A desk whose scan finds the given simulated transmitters, in order, plus
 // any extra locations a test puts in front of them.
 struct Field
@@ -72,6 +209,7 @@ struct Field
     QStringList ports;
     int live = 0; // the simulator the desk ends up talking to
     TestDesk d;
+    TruthWatch truth { d, sims };
 
     explicit Field(int count = 1)
     {
@@ -80,6 +218,7 @@ struct Field
             if (!sims.back()->start())
                 qFatal("simulator did not start: %s", qPrintable(sims.back()->errorString()));
             ports << sims.back()->portPath();
+            truth.watch(sims.back().get());
         }
         d.SetPortSource([this] { return ports; });
     }

@@ -85,43 +85,65 @@ void SrcDesk::SetWarningVisible(bool shown, const QString &text)
 
 void SrcDesk::EnableStartStop(bool canStart, bool canStop)
 {
-    if (canStart) {
+    if (canStart)
         ui->edt_com_auto->setText(serialPort->portName());
-        setSheet(ui->btn_start, kEnabledText);
-        setSheet(ui->btn_stop, kEnabledText);
-        ui->btn_start->setEnabled(true);
-        ui->btn_stop->setEnabled(true);
-        return;
-    }
-    setSheet(ui->btn_start, kGreyedText);
-    ui->btn_start->setEnabled(false);
-    setSheet(ui->btn_stop, canStop ? kEnabledText : kGreyedText);
-    ui->btn_stop->setEnabled(canStop);
+    wantStart = canStart;
+    wantStop = canStart || canStop;
+    PaintControls();
 }
 
 void SrcDesk::EnableSettings(bool enable)
 {
+    wantSettings = enable;
+    settingsShown = -1;
+    PaintControls();
+}
+
+// What the answers asked for, held back while an operator step is under way
+// (its start must not be pressed twice, its table not edited) and while the
+// connected firmware is refused (nothing may be sent to it).
+void SrcDesk::PaintControls()
+{
+    const bool stepOpen = stepCommand != 0;
+    const bool canStart = wantStart && versionCompatible && !stepOpen;
+    const bool canStop = versionCompatible && (wantStop || stepOpen);
+    setSheet(ui->btn_start, canStart ? kEnabledText : kGreyedText);
+    ui->btn_start->setEnabled(canStart);
+    setSheet(ui->btn_stop, canStop ? kEnabledText : kGreyedText);
+    ui->btn_stop->setEnabled(canStop);
+
+    const bool enable = wantSettings && versionCompatible && !stepOpen;
+    // A refused unit leaves the scan usable, so another unit can be found
+    // without a restart.
+    const bool canScan = (enable || !versionCompatible) && !stepOpen;
+    setSheet(ui->pushButton, canScan ? kEnabledText : kGreyedText);
+    ui->pushButton->setEnabled(canScan);
+    if (settingsShown == int(enable))
+        return;
+    settingsShown = int(enable);
     using Widgets = std::initializer_list<QWidget *>;
     const QString sheet = enable ? kEnabledText : kGreyedText;
     const QString fieldSheet = enable ? QString(kWhiteField) : sheet;
 
-    for (QWidget *w : Widgets { ui->pushButton, ui->btn_round_min, ui->btn_round_circel, ui->btn_time_delay,
-                                ui->rBtn_single, ui->rBtn_continue })
+    for (QWidget *w :
+        Widgets { ui->btn_round_min, ui->btn_round_circel, ui->btn_time_delay, ui->rBtn_single, ui->rBtn_continue })
         setSheet(w, sheet);
-    for (QWidget *w : Widgets { ui->edt_send_time, ui->edt_time_delay, ui->cmb_signal, ui->cmb_freq, ui->cmb_model_scan })
+    for (QWidget *w :
+        Widgets { ui->edt_send_time, ui->edt_time_delay, ui->cmb_signal, ui->cmb_freq, ui->cmb_model_scan })
         setSheet(w, fieldSheet);
-    for (QWidget *w : Widgets { ui->pushButton, ui->edt_send_time, ui->btn_round_min, ui->btn_round_circel,
-                                ui->edt_time_delay, ui->btn_time_delay, ui->rBtn_single, ui->rBtn_continue,
-                                ui->cmb_signal, ui->cmb_freq, ui->cmb_model_scan })
+    for (QWidget *w : Widgets { ui->edt_send_time, ui->btn_round_min, ui->btn_round_circel, ui->edt_time_delay,
+             ui->btn_time_delay, ui->rBtn_single, ui->rBtn_continue, ui->cmb_signal, ui->cmb_freq, ui->cmb_model_scan })
         w->setEnabled(enable);
 
     // In single-frequency output the table keeps what the output mode gave it.
     if (!ui->rBtn_continue->isChecked())
         return;
     setSheet(ui->tableView, enable ? QString(kWhiteField) : sheet);
-    for (QWidget *w : Widgets { ui->btn_import, ui->btn_out, ui->btn_insert, ui->btn_add, ui->btn_delete, ui->btn_clear })
+    for (QWidget *w :
+        Widgets { ui->btn_import, ui->btn_out, ui->btn_insert, ui->btn_add, ui->btn_delete, ui->btn_clear })
         setSheet(w, sheet);
     ui->tableView->setEnabled(enable);
-    for (QWidget *w : Widgets { ui->btn_import, ui->btn_out, ui->btn_insert, ui->btn_add, ui->btn_delete, ui->btn_clear })
+    for (QWidget *w :
+        Widgets { ui->btn_import, ui->btn_out, ui->btn_insert, ui->btn_add, ui->btn_delete, ui->btn_clear })
         w->setEnabled(enable);
 }

@@ -624,6 +624,30 @@
         <translation>Synchronization delay time is null!</translation>
     </message>
     <message>
+        <source>丢弃迟到的应答</source>
+        <translation>A late answer was discarded.</translation>
+    </message>
+    <message>
+        <source>启动已取消.</source>
+        <translation>The start was cancelled.</translation>
+    </message>
+    <message>
+        <source>启动结果未知，发送停止命令.</source>
+        <translation>The start&apos;s outcome is unknown; sending a stop.</translation>
+    </message>
+    <message>
+        <source>停止未确认！</source>
+        <translation>The stop was not confirmed!</translation>
+    </message>
+    <message>
+        <source>发射机状态未知！</source>
+        <translation>The transmitter&apos;s state is unknown!</translation>
+    </message>
+    <message>
+        <source>未知</source>
+        <translation>Unknown</translation>
+    </message>
+    <message>
         <source>同步延时超出范围！</source>
         <translation>The synchronization delay is out of range!</translation>
     </message>

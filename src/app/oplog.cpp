@@ -57,7 +57,11 @@ void SrcDesk::LogToFile(const QString &text)
     // The once-a-second status poll stays out of the file.
     if (CommandState == 5)
         return;
+    WriteLogFile(text);
+}
 
+void SrcDesk::WriteLogFile(const QString &text)
+{
     const QString line = QDateTime::currentDateTime().toString("hh:mm:ss") + "->" + text;
     if (logFilePath.isEmpty())
         logFilePath = AppFolder() + "/" + tr("%1_log.txt").arg(QDate::currentDate().toString("yyyy-MM-dd"));

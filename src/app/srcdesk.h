@@ -54,6 +54,7 @@ public:
     void SetWarningVisible(bool shown, const QString &text);
     void EnableStartStop(bool canStart, bool canStop);
     void EnableSettings(bool enable);
+    void PaintControls();
 
     // Transmitter link: the scan's candidates as system locations. The product
     // lists the machine's serial ports; tests and the demo hand in their own.
@@ -67,7 +68,8 @@ public:
     void ScanPorts();
     void OpenPort();
     void ConfigurePort();
-    bool CheckLink();
+    // The poll passes quietAfterLoss: a cable still out is reported once.
+    bool CheckLink(bool quietAfterLoss = false);
     void ClosePort();
 
     // Command set and answers (commands/)
@@ -179,9 +181,25 @@ protected:
     bool restoringLogView = false;
     void NoteLogViewEdit(const QModelIndex &first, const QModelIndex &last);
 
+    // Control states: what the answers asked for, painted through the step
+    // and firmware overlays of PaintControls.
+    bool wantStart = false;
+    bool wantStop = false;
+    bool wantSettings = true;
+    int settingsShown = -1;
+
+    // Operation log: the operator's own lines reach the file whatever
+    // exchange is open.
+    void WriteLogFile(const QString &text);
+
     // Transmitter link
     std::function<QStringList()> portSource;
     bool linkLossShown = false; // a vanished port is painted once, not every second
+    bool pollLossReported = false; // the poll's failed reopen is reported once
+    int portGeneration = 0; // counts opens, so a late error of an old port is known
+    int malformedPolls = 0; // status exchanges in a row without a status answer
+    bool OpenSerialPort();
+    bool SkipLateAnswer();
     void SetPendingFrame(const unsigned char *frame, int length);
     void ShowLinkLoss();
     void DropPort();
@@ -190,9 +208,24 @@ protected:
     // Starting and stopping a transmission. The command the deferred step
     // sends (3 stop, 4 start chain, 6 delay) is kept apart from CommandState,
     // which belongs to the exchange still open when a button is pressed.
+    // It stays set until the step has ended, and keeps Start and the
+    // settings locked meanwhile.
     int stepCommand = 0;
+    // The device may hold start parameters the window cannot vouch for: a
+    // start or stop whose answer was lost.
+    bool armUnknown = false;
+    // A stop to send once the link is back, for a start of unknown outcome.
+    bool stopOwed = false;
     void SendStop();
     bool StartSettingsRefused();
+    QString CurrentTimeText();
+    QString AssembleStartParameters(const QString &sendTime, unsigned char *payload, int *length);
+    void EndStep(int command);
+    void ReportStep(const QString &text);
+    void StartFailed();
+    void StartOutcomeUnknown();
+    void StopUnconfirmed();
+    void StepExchangeLost();
 
 private:
     void init();

@@ -29,11 +29,16 @@ void SrcDesk::ApplyDeviceStatus()
 
     if (bits[7]) {
         transmitting = false;
+        armUnknown = false;
         ShowWorkStatus(tr("工作中"), 1);
         EnableStartStop(false, true);
         EnableSettings(false);
     } else if (!transmitting) {
-        ShowWorkStatus(tr("空闲"), 0);
+        // Not transmitting, but perhaps armed by a start whose answer was lost.
+        if (armUnknown)
+            ShowWorkStatus(tr("未知"), 2);
+        else
+            ShowWorkStatus(tr("空闲"), 0);
         EnableStartStop(true, false);
         EnableSettings(true);
     } else {

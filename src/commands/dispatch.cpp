@@ -39,6 +39,11 @@ void SrcDesk::DispatchResponse()
         if (accepted(CommandCode::StartSignal)) {
             LogToFile(tr("启动信号设置成功"));
             StopResponseTimer();
+            if (stepCommand != 4) {
+                // Stop was pressed meanwhile; the deferred step sends it.
+                ReportStep(tr("启动已取消."));
+                break;
+            }
             SendStartParameters();
         } else {
             LogToFile(tr("启动信号设置失败"));
@@ -46,12 +51,15 @@ void SrcDesk::DispatchResponse()
             LogToView(LogSystemInfo, tr("启动失败！"));
             // The chain ends here; the status poll takes over again.
             busy = false;
+            EndStep(4);
         }
         break;
 
     case 2:
         if (accepted(CommandCode::StartParameters)) {
             transmitting = true;
+            armUnknown = false;
+            stopOwed = false;
             ShowPendingStart();
             LogToView(LogSystemInfo, tr("启动成功."));
             LogToFile(tr("启动成功"));
@@ -62,6 +70,7 @@ void SrcDesk::DispatchResponse()
         StopResponseTimer();
         ClosePort();
         busy = false;
+        EndStep(4);
         break;
 
     case 3:
@@ -69,6 +78,7 @@ void SrcDesk::DispatchResponse()
             // A start still waiting for its moment is called off too; left
             // set, it would keep the status poll from showing the idle state.
             transmitting = false;
+            armUnknown = false;
             EnableStartStop(true, false);
             EnableSettings(true);
             ShowWorkStatus(tr("空闲"), 0);
@@ -81,6 +91,7 @@ void SrcDesk::DispatchResponse()
         }
         StopResponseTimer();
         busy = false;
+        EndStep(3);
         break;
 
     case 4:
@@ -88,16 +99,22 @@ void SrcDesk::DispatchResponse()
             LogToView(LogSystemInfo, tr("扫频模式设置成功."));
             LogToFile(tr("扫频模式设置成功"));
             StopResponseTimer();
+            if (stepCommand != 4) {
+                ReportStep(tr("启动已取消."));
+                break;
+            }
             SendStartSignal();
         } else {
             LogToFile(tr("扫频模式设置失败"));
             StopResponseTimer();
             LogToView(LogSystemInfo, tr("扫频模式设置失败！"));
             busy = false;
+            EndStep(4);
         }
         break;
 
     case 5:
+        malformedPolls = 0;
         ShowDeviceStatus(tr("已连接"), 1);
         try {
             ApplyDeviceStatus();
@@ -127,6 +144,7 @@ void SrcDesk::DispatchResponse()
         StopResponseTimer();
         ClosePort();
         busy = false;
+        EndStep(6);
         break;
 
     case 8:
@@ -139,6 +157,8 @@ void SrcDesk::DispatchResponse()
             LogToFile(tr("版本号获取失败"));
             StopResponseTimer();
             busy = false;
+            versionCompatible = true;
+            PaintControls();
             pollTimer->start();
         }
         break;

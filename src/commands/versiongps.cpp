@@ -44,6 +44,8 @@ void SrcDesk::ApplyVersion()
 
     const int major = QString(digits.at(0)).toInt(nullptr, 16);
     if (major <= 2) {
+        versionCompatible = true;
+        PaintControls();
         busy = false;
         pollTimer->start();
         return;

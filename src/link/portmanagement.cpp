@@ -33,6 +33,9 @@ void SrcDesk::ScanPorts()
     LogToView(LogUserOperation, tr("扫描端口..."));
     LogToFile(tr("扫描端口..."));
     ClosePort();
+    // Until a unit answers this scan, no poll goes to any port.
+    pollTimer->stop();
+    malformedPolls = 0;
     ShowDeviceStatus(tr("连接中..."), 0);
 
     foundPorts.clear();
@@ -73,8 +76,7 @@ void SrcDesk::OpenPort()
         LogToView(LogSystemInfo, tr("打开%1").arg(serialPort->portName()));
         LogToFile(tr("打开端口"));
 
-        if (serialPort->open(QIODevice::ReadWrite)) {
-            linkLossShown = false;
+        if (OpenSerialPort()) {
             serialPort->setDataTerminalReady(true);
             TestConnection();
             connect(serialPort, &QSerialPort::readyRead, this, &SrcDesk::ReadData, Qt::UniqueConnection);
@@ -98,21 +100,37 @@ void SrcDesk::ConfigurePort()
     serialPort->setReadBufferSize(1024);
 }
 
-bool SrcDesk::CheckLink()
+bool SrcDesk::OpenSerialPort()
+{
+    if (!serialPort->open(QIODevice::ReadWrite))
+        return false;
+    ++portGeneration;
+    linkLossShown = false;
+    pollLossReported = false;
+    // What the line delivered while the port was closed answers nothing that
+    // will be asked now.
+    serialPort->clear(QSerialPort::Input);
+    receiveBuffer.clear();
+    return true;
+}
+
+bool SrcDesk::CheckLink(bool quietAfterLoss)
 {
     if (serialPort->isOpen()) {
         LogToFile(tr("串口已正常开启!"));
         return true;
     }
-    if (serialPort->open(QIODevice::ReadWrite)) {
-        linkLossShown = false;
+    if (OpenSerialPort()) {
         LogToFile(tr("串口重新打开成功."));
         return true;
     }
 
+    // The poll tries again every second; a cable still out is not news.
+    if (quietAfterLoss && pollLossReported)
+        return false;
+    pollLossReported = true;
     if (CommandState == 5) {
-        // Retried silently every second, but a vanished device must not stay
-        // shown as connected.
+        // A vanished device must not stay shown as connected.
         if (!linkLossShown) {
             ShowLinkLoss();
             linkLossShown = true;
@@ -128,6 +146,7 @@ bool SrcDesk::CheckLink()
         LogToFile(tr("端口重新打开失败"));
     }
     ShowLinkLoss();
+    linkLossShown = true;
     return false;
 }
 
@@ -159,8 +178,11 @@ void SrcDesk::OnPortError(QSerialPort::SerialPortError error)
     if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError)
         return;
     // The device is gone, so the window must stop showing it as connected.
-    QTimer::singleShot(0, this, [this] {
-        if (!serialPort->isOpen())
+    // By the time this runs the port may have been closed or pointed at
+    // another unit; that one is not gone.
+    const int generation = portGeneration;
+    QTimer::singleShot(0, this, [this, generation] {
+        if (generation != portGeneration || !serialPort->isOpen())
             return;
         DropPort();
         ShowLinkLoss();
@@ -178,11 +200,20 @@ void SrcDesk::ShowLinkLoss()
 
 void SrcDesk::TimeUpdate()
 {
-    if (!linkIdle || busy)
+    // Refused firmware is sent nothing but the link's own exchanges.
+    if (!linkIdle || busy || !versionCompatible)
         return;
     linkIdle = false;
-    if (CheckLink())
-        PollDeviceStatus();
-    else
+    if (!CheckLink(true)) {
         linkIdle = true;
+        return;
+    }
+    if (stopOwed) {
+        busy = true;
+        stepCommand = 3;
+        PaintControls();
+        SendStop();
+        return;
+    }
+    PollDeviceStatus();
 }

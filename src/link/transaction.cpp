@@ -1,5 +1,6 @@
 #include "link/transaction.h"
 #include "app/srcdesk.h"
+#include "commands/commandset.h"
 
 #include <QSerialPort>
 #include <QTimer>
@@ -66,16 +67,78 @@ void SrcDesk::StopResponseTimer()
     linkIdle = true;
 }
 
+namespace {
+
+// The response code each exchange waits for; 0 where any framed answer will do.
+quint8 AwaitedCode(int commandState)
+{
+    switch (commandState) {
+    case 1:
+        return ResponseCode(CommandCode::StartSignal);
+    case 2:
+        return ResponseCode(CommandCode::StartParameters);
+    case 3:
+        return ResponseCode(CommandCode::Stop);
+    case 4:
+        return ResponseCode(CommandCode::SweepMode);
+    case 5:
+        return ResponseCode(CommandCode::DeviceStatus);
+    case 6:
+        return ResponseCode(CommandCode::SyncDelay);
+    case 8:
+        return ResponseCode(CommandCode::HardwareVersion);
+    case 9:
+        return ResponseCode(CommandCode::GpsTime);
+    default:
+        return 0;
+    }
+}
+
+bool IsResponseCode(quint8 code)
+{
+    for (quint8 command : { CommandCode::StartParameters, CommandCode::GpsTime, CommandCode::Stop,
+             CommandCode::SweepMode, CommandCode::StartSignal, CommandCode::DeviceStatus, CommandCode::SyncDelay,
+             CommandCode::HardwareVersion }) {
+        if (code == ResponseCode(command))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool SrcDesk::SkipLateAnswer()
+{
+    // An answer to another of our commands came after its time-out: it is not
+    // this exchange's answer, whatever its bytes say. It is dropped once the
+    // next frame has begun; until then there is nothing to examine.
+    const quint8 awaited = AwaitedCode(CommandState);
+    while (awaited != 0 && receiveBuffer.size() > 3 && static_cast<quint8>(receiveBuffer.at(0)) == 0x7E) {
+        const quint8 code = static_cast<quint8>(receiveBuffer.at(3));
+        if (code == awaited || !IsResponseCode(code))
+            return false;
+        const int next = receiveBuffer.indexOf(char(0x7E), 1);
+        if (next < 0)
+            return true;
+        LogToFile(tr("丢弃迟到的应答"));
+        receiveBuffer.remove(0, next);
+    }
+    return false;
+}
+
 void SrcDesk::serialTimeOut()
 {
     const int ticks = responseTicks;
     if (ticks <= kLastWaitingTick) {
-        if (receiveBuffer.size() < MinResponseLength(CommandState)) {
+        if (SkipLateAnswer() || receiveBuffer.size() < MinResponseLength(CommandState)) {
             busy = true;
             responseTicks = ticks + 1;
             return;
         }
-        if (static_cast<quint8>(receiveBuffer.at(0)) == 0x7E) {
+        // Only a status answer paints the status.
+        const bool framed = static_cast<quint8>(receiveBuffer.at(0)) == 0x7E
+            && (CommandState != 5 || static_cast<quint8>(receiveBuffer.at(3)) == AwaitedCode(5));
+        if (framed) {
             DispatchResponse();
             ++responseTicks;
             return;
@@ -86,11 +149,18 @@ void SrcDesk::serialTimeOut()
         // Whatever was sent has ended: a garbled answer must not leave the
         // poll suspended for good.
         busy = false;
-        if (CommandState != 5) {
+        if (CommandState == 5) {
+            // A unit that answers only garbage is as good as gone, once that
+            // has lasted as long as the time-out.
+            if (++malformedPolls == 3)
+                ShowLinkLoss();
+        } else {
             LogToView(LogSystemInfo, tr("警告：异常！"));
             if (CommandState == 8) {
                 // As after a refused or missing version: the poll still starts.
                 ShowVersion(tr("获取失败"), 2);
+                versionCompatible = true;
+                PaintControls();
                 pollTimer->start();
             } else if (CommandState == 0) {
                 ++portIndex;
@@ -103,6 +173,7 @@ void SrcDesk::serialTimeOut()
             }
         }
         LogToFile(tr("命令返回异常!"));
+        StepExchangeLost();
         ++responseTicks;
         return;
     }
@@ -125,13 +196,14 @@ void SrcDesk::serialTimeOut()
         DropPort();
         ShowVersion(tr("获取失败"), 2);
         busy = false;
+        versionCompatible = true;
+        PaintControls();
         pollTimer->start();
         break;
     case 9:
-        // A silent device must not stay shown as connected, and the next try
-        // goes through the link check, which reopens the port.
+        // The next status poll tells whether the device is still there; the
+        // link check reopens the port for it.
         DropPort();
-        ShowLinkLoss();
         busy = false;
         break;
     default:
@@ -140,6 +212,7 @@ void SrcDesk::serialTimeOut()
         if (CommandState != 5)
             EnableStartStop(false, false);
         busy = false;
+        StepExchangeLost();
         break;
     }
     ++responseTicks;

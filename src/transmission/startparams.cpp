@@ -48,16 +48,30 @@ void PutBigEndian32(unsigned char *at, qint32 value)
 
 } // namespace
 
+QString SrcDesk::CurrentTimeText()
+{
+    return timeUtil.FormatTime(timeUtil.FromTimeT(QDateTime::currentSecsSinceEpoch()));
+}
+
 bool SrcDesk::StartSettingsRefused()
 {
     QString message;
     TimeFields unused;
     const QString sendTime = ui->edt_send_time->text();
-    if (!ui->rBtn_single->isChecked() && tableModel->rowCount() > kMaxStartEntries)
+    if (!ui->rBtn_single->isChecked() && tableModel->rowCount() > kMaxStartEntries) {
         message = tooManyRowsText();
-    // An empty field is filled with the current time when the parameters go out.
-    else if (!sendTime.isEmpty() && !timeUtil.ParseTime(sendTime, &unused))
+    } else if (!sendTime.isEmpty() && !timeUtil.ParseTime(sendTime, &unused)) {
+        // An empty field is filled with the current time when the parameters go out.
         message = malformedTimeText();
+    } else {
+        // Every other refusal of the parameters comes before the first
+        // command, so a refused start leaves the device as it was.
+        unsigned char payload[kMaxPayloadLength] = {};
+        int length = 0;
+        message = AssembleStartParameters(sendTime.isEmpty() ? CurrentTimeText() : sendTime, payload, &length);
+        if (!message.isEmpty())
+            LogToFile(tr("启动参数组装失败！"));
+    }
     if (message.isEmpty())
         return false;
 
@@ -69,6 +83,53 @@ bool SrcDesk::StartSettingsRefused()
     return true;
 }
 
+// The start-parameters payload from the table snapshot of the deferred step;
+// the refusal text when the transmitter could not carry it out.
+QString SrcDesk::AssembleStartParameters(const QString &sendTime, unsigned char *payload, int *length)
+{
+    const int s = ui->cmb_signal->currentIndex();
+    const bool single = ui->rBtn_single->isChecked();
+    const int n = freqTable.freq_num;
+    const double maxF = signalMaxFreq.value(s);
+    TimeFields when = {};
+    if (!timeUtil.ParseTime(sendTime, &when))
+        return malformedTimeText();
+    if (n > kMaxStartEntries)
+        return tooManyRowsText();
+
+    payload[0] = CommandCode::StartParameters;
+    payload[1] = static_cast<unsigned char>(when.year / 100);
+    payload[2] = static_cast<unsigned char>(when.year % 100);
+    payload[3] = static_cast<unsigned char>(when.month);
+    payload[4] = static_cast<unsigned char>(when.day);
+    payload[5] = static_cast<unsigned char>(when.hour);
+    payload[6] = static_cast<unsigned char>(when.minute);
+    payload[7] = static_cast<unsigned char>(when.second);
+
+    for (int k = 0; k < n; ++k) {
+        const float f = freqTable.items[k].freq;
+        const int i = LadderIndex(freqLadder, f);
+        if (i < 0)
+            return tr("发送机不能产生%1Hz信号，请重新设置！").arg(double(f), 0, 'g', 6);
+        if (double(f) > maxF)
+            return tr("第%1个频率不能发送超过%2Hz，请重新设置！").arg(k + 1).arg(maxF, 0, 'g', 6);
+        qint32 periods = 2147483647;
+        if (!single) {
+            // Square waves count whole periods, the other signals seconds.
+            const double seconds = double(freqTable.items[k].send_time);
+            periods = csamt_trunc_int32(s == 0 ? seconds * double(f) + 0.5 : seconds + 0.5);
+        }
+        if (periods < 1)
+            return tr("周期数必须大于0且小于%1，请重新设置第%2个频率的发送时长！").arg(2147483647).arg(k + 1);
+        unsigned char *entry = payload + 8 + 6 * k;
+        entry[0] = 0x00;
+        entry[1] = static_cast<unsigned char>(i);
+        PutBigEndian32(entry + 2, periods);
+    }
+    *length = 8 + 6 * n;
+    return QString();
+}
+
 void SrcDesk::SendStartParameters()
 {
     static unsigned char out[FrameAreaSize(kMaxPayloadLength)];
@@ -76,64 +137,17 @@ void SrcDesk::SendStartParameters()
 
     LogToFile(tr("设置启动参数"));
     busy = true;
-    QString message;
     CommandState = 2;
-    const int s = ui->cmb_signal->currentIndex();
 
     QString text = ui->edt_send_time->text();
     if (text.isEmpty()) {
-        text = timeUtil.FormatTime(timeUtil.FromTimeT(QDateTime::currentSecsSinceEpoch()));
+        text = CurrentTimeText();
         ui->edt_send_time->setText(text);
     }
-
-    const bool single = ui->rBtn_single->isChecked();
-    const int n = single ? 1 : tableModel->rowCount();
-    const double maxF = signalMaxFreq.value(s);
-    TimeFields when = {};
-    // Both were refused before the chain began; the window stays editable
-    // while it runs, so they are looked at again here.
-    if (!timeUtil.ParseTime(text, &when)) {
-        message = malformedTimeText();
-    } else if (n > kMaxStartEntries) {
-        message = tooManyRowsText();
-    } else {
-        payload[0] = CommandCode::StartParameters;
-        payload[1] = static_cast<unsigned char>(when.year / 100);
-        payload[2] = static_cast<unsigned char>(when.year % 100);
-        payload[3] = static_cast<unsigned char>(when.month);
-        payload[4] = static_cast<unsigned char>(when.day);
-        payload[5] = static_cast<unsigned char>(when.hour);
-        payload[6] = static_cast<unsigned char>(when.minute);
-        payload[7] = static_cast<unsigned char>(when.second);
-
-        for (int k = 0; k < n; ++k) {
-            const float f = freqTable.items[k].freq;
-            const int i = LadderIndex(freqLadder, f);
-            if (i < 0) {
-                message = tr("发送机不能产生%1Hz信号，请重新设置！").arg(double(f), 0, 'g', 6);
-                break;
-            }
-            if (double(f) > maxF) {
-                message = tr("第%1个频率不能发送超过%2Hz，请重新设置！").arg(k + 1).arg(maxF, 0, 'g', 6);
-                break;
-            }
-            qint32 periods = 2147483647;
-            if (!single) {
-                // Square waves count whole periods, the other signals seconds.
-                const double seconds = double(tableModel->sendTime(k));
-                periods = csamt_trunc_int32(s == 0 ? seconds * double(f) + 0.5 : seconds + 0.5);
-            }
-            if (periods < 1) {
-                message = tr("周期数必须大于0且小于%1，请重新设置第%2个频率的发送时长！").arg(2147483647).arg(k + 1);
-                break;
-            }
-            unsigned char *entry = payload + 8 + 6 * k;
-            entry[0] = 0x00;
-            entry[1] = static_cast<unsigned char>(i);
-            PutBigEndian32(entry + 2, periods);
-        }
-    }
-
+    // Checked before the chain began, from the same snapshot; this only
+    // guards the payload.
+    int length = 0;
+    const QString message = AssembleStartParameters(text, payload, &length);
     if (!message.isEmpty()) {
         StopResponseTimer();
         LogToView(LogSystemInfo, tr("警告：启动失败！"));
@@ -141,10 +155,11 @@ void SrcDesk::SendStartParameters()
         QMessageBox::warning(this, tr("提示"), message, QMessageBox::Ok);
         // The chain ends here; the status poll takes over again.
         busy = false;
+        EndStep(4);
         return;
     }
 
-    SetPendingFrame(out, EncodeFrame(out, payload, 8 + 6 * n));
+    SetPendingFrame(out, EncodeFrame(out, payload, length));
     LogToFile(tr("启动参数组装成功，开始发送"));
     linkIdle = false;
     SendCommand();

@@ -11,15 +11,20 @@
 
 void SrcDesk::on_btn_start_clicked()
 {
+    // Greyed while a step is under way or the firmware is refused; a click
+    // that still arrives is not a second start.
+    if (stepCommand != 0 || !versionCompatible)
+        return;
     if (!(gpsLocked && gpsLeapDone)) {
         const QMessageBox::StandardButton answer = QMessageBox::warning(this, tr("提示"),
             tr("发射机GPS未锁定/未闰秒，无法与接收机同步，是否继续发射？"), QMessageBox::Yes | QMessageBox::No);
         if (answer != QMessageBox::Yes)
             return;
     }
-    LogToFile(tr("启动发射"));
+    WriteLogFile(tr("启动发射"));
     busy = true;
     stepCommand = 4;
+    PaintControls();
     // An open exchange (the status poll) keeps its state until its answer.
     if (!responseTimer->isActive())
         CommandState = 4;
@@ -28,11 +33,20 @@ void SrcDesk::on_btn_start_clicked()
 
 void SrcDesk::on_btn_stop_clicked()
 {
-    LogToFile(tr("开始停止任务"));
+    if (!versionCompatible)
+        return;
+    WriteLogFile(tr("开始停止任务"));
     busy = true;
+    // The last button wins: a start not sent yet is called off here, one
+    // whose chain has begun at its next answer.
+    if (stepCommand == 4 && stepTimer->isActive()) {
+        stepTimer->stop();
+        ReportStep(tr("启动已取消."));
+    }
+    stepCommand = 3;
+    PaintControls();
     if (responseTimer->isActive()) {
         // The answer still awaited would be taken for the stop's.
-        stepCommand = 3;
         stepTimer->start(kStepDelayMs);
         return;
     }
@@ -47,8 +61,12 @@ void SrcDesk::SendStop()
     if (!CheckLink()) {
         linkIdle = true;
         busy = false;
+        if (stopOwed)
+            ReportStep(tr("发射机状态未知！"));
+        EndStep(3);
         return;
     }
+    stopOwed = false;
     if (!receiveBuffer.isEmpty())
         receiveBuffer.clear();
     linkIdle = false;
@@ -64,6 +82,8 @@ void SrcDesk::DeferredStep()
     if (responseTimer->isActive())
         return;
     stepTimer->stop();
+    if (stepCommand == 0)
+        return;
     busy = true;
     CommandState = stepCommand;
     if (CommandState == 3) {
@@ -73,9 +93,14 @@ void SrcDesk::DeferredStep()
 
     if (!receiveBuffer.isEmpty())
         receiveBuffer.clear();
-    if (!CheckLink()) {
+    // A rescan may have found refused firmware meanwhile.
+    if (!versionCompatible || !CheckLink()) {
         linkIdle = true;
         busy = false;
+        if (stepCommand == 4)
+            StartFailed();
+        else
+            EndStep(stepCommand);
         return;
     }
     linkIdle = false;
@@ -84,10 +109,83 @@ void SrcDesk::DeferredStep()
         return;
     }
 
+    // The one snapshot of the table the start sends; the table is locked
+    // until the chain ends.
     LogToFile(tr("更新启动参数!"));
     BuildFreqTable();
     LogToFile(tr("启动参数更新完成!"));
     SetSweepMode();
+}
+
+void SrcDesk::EndStep(int command)
+{
+    // A second press of the same button still waits its turn.
+    if (stepCommand != command || stepTimer->isActive())
+        return;
+    stepCommand = 0;
+    PaintControls();
+}
+
+// A line of how an operator's step ended, for the view and the day's record.
+void SrcDesk::ReportStep(const QString &text)
+{
+    LogToView(LogSystemInfo, text);
+    WriteLogFile(text);
+}
+
+void SrcDesk::StartFailed()
+{
+    LogToView(LogSystemInfo, tr("启动失败！"));
+    EndStep(4);
+}
+
+void SrcDesk::StartOutcomeUnknown()
+{
+    // The device may hold the parameters and transmit at the send time while
+    // the window shows it idle: stop it, so both agree it is not armed.
+    transmitting = false;
+    armUnknown = true;
+    stopOwed = true;
+    ReportStep(tr("启动结果未知，发送停止命令."));
+    stepTimer->stop();
+    stepCommand = 3;
+    busy = true;
+    SendStop();
+}
+
+void SrcDesk::StopUnconfirmed()
+{
+    // A start still waiting for its moment may or may not be called off.
+    if (transmitting) {
+        transmitting = false;
+        armUnknown = true;
+    }
+    ReportStep(tr("停止未确认！"));
+    if (armUnknown)
+        ReportStep(tr("发射机状态未知！"));
+    EnableStartStop(false, true);
+    EndStep(3);
+}
+
+void SrcDesk::StepExchangeLost()
+{
+    switch (CommandState) {
+    case 1:
+    case 4:
+        StartFailed();
+        break;
+    case 2:
+        StartOutcomeUnknown();
+        break;
+    case 3:
+        StopUnconfirmed();
+        break;
+    case 6:
+        EndStep(6);
+        break;
+    default:
+        break;
+    }
 }
 
 void SrcDesk::SendStartSignal()

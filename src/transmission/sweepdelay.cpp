@@ -39,10 +39,13 @@ void SrcDesk::SetSweepMode()
         QMessageBox::warning(this, tr("提示"), tr("频率表不能为空！"), QMessageBox::Ok);
         LogToFile(tr("当前扫频模式且频率表为空，停止特殊设置"));
         busy = false;
+        EndStep(4);
         return;
     }
-    if (StartSettingsRefused())
+    if (StartSettingsRefused()) {
+        EndStep(4);
         return;
+    }
 
     unsigned char payload[3] = { CommandCode::SweepMode, 0x00, 0x00 };
     // A single frequency runs until stopped, which the device calls cyclic.
@@ -60,6 +63,8 @@ void SrcDesk::SetSweepMode()
 
 void SrcDesk::on_btn_time_delay_clicked()
 {
+    if (stepCommand != 0 || !versionCompatible)
+        return;
     busy = true;
     if (ui->edt_time_delay->text().isEmpty()) {
         busy = false;
@@ -74,8 +79,9 @@ void SrcDesk::on_btn_time_delay_clicked()
         QMessageBox::warning(this, tr("提示"), tr("同步延时超出范围！"), QMessageBox::Ok);
         return;
     }
-    LogToFile(tr("设置同步延时"));
+    WriteLogFile(tr("设置同步延时"));
     stepCommand = 6;
+    PaintControls();
     if (!responseTimer->isActive())
         CommandState = 6;
     stepTimer->start(kStepDelayMs);
