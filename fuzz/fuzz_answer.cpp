@@ -48,6 +48,7 @@ public:
     using SrcDesk::responseTicks;
     using SrcDesk::responseTimer;
     using SrcDesk::serialTimeOut;
+    using SrcDesk::stepCommand;
     using SrcDesk::stepTimer;
     using SrcDesk::tableModel;
     using SrcDesk::transmitting;
@@ -115,6 +116,8 @@ public:
         versionCompatible = true;
 
         CommandState = command;
+        // The operator's step the awaited answer belongs to, as its button set it.
+        stepCommand = command == 1 || command == 2 || command == 4 ? 4 : command == 3 || command == 6 ? command : 0;
         gpsLocked = flags & 0x01;
         gpsLeapDone = flags & 0x02;
         transmitting = flags & 0x04;

@@ -142,7 +142,7 @@ private slots:
                                const QString &viewLine) {
             QTest::newRow(name) << output << 0 << 0 << sendTime << int(Asked) << box << viewLine << QList<QByteArray>();
         };
-        early("empty sweep table", "", kMay17, "频率表不能为空！", "");
+        early("empty sweep table", "", kMay17, "频率表不能为空！", warning);
         early("27 rows", QString("4:10 ").repeated(27), kMay17, "扫频输出最多只能有26行！", warning);
         early("send time on day 32", "4:10", "2024/05/32 10:15:00",
             "发送时间无效，请按yyyy/MM/dd hh:mm:ss填写真实的日期和时间！", warning);

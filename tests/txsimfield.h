@@ -97,6 +97,8 @@ public:
         connect(sim, &Transmitter::commandReceived, this, [this, sim](const QByteArray &payload) {
             if (quint8(payload.at(0)) == 0x07)
                 answered.append({ since.elapsed(), sim->statusByte() });
+            if (quint8(payload.at(0)) == 0x0A)
+                refusedFirmware = sim->versionByte() >= 0x30;
         });
     }
 
@@ -169,6 +171,9 @@ private:
             armed = armed || tx->isArmed();
             running = running || tx->isTransmitting();
         }
+        // From the verdict on: the version exchange may still be open.
+        if (refusedFirmware && start->isEnabled() && d.CommandState != 8)
+            lie("Start usable with refused firmware");
         const QString state = work->text();
         const bool ready = state == "空闲" && start->isEnabled();
         if (ready && armed)
@@ -190,6 +195,7 @@ private:
     QElapsedTimer since;
     QList<Status> answered;
     qint64 staleSince = -1;
+    bool refusedFirmware = false; // the last version asked for
 };
 
 // For each end-to-end suite's cleanup(): the test fails if its window lied.

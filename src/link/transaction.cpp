@@ -96,10 +96,8 @@ quint8 AwaitedCode(int commandState)
 
 bool IsResponseCode(quint8 code)
 {
-    for (quint8 command : { CommandCode::StartParameters, CommandCode::GpsTime, CommandCode::Stop,
-             CommandCode::SweepMode, CommandCode::StartSignal, CommandCode::DeviceStatus, CommandCode::SyncDelay,
-             CommandCode::HardwareVersion }) {
-        if (code == ResponseCode(command))
+    for (int state = 1; state <= 9; ++state) {
+        if (code != 0 && code == AwaitedCode(state))
             return true;
     }
     return false;

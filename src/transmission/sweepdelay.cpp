@@ -36,6 +36,7 @@ void SrcDesk::SetSweepMode()
 
     if (!single && rows <= 0) {
         linkIdle = true;
+        LogToView(LogSystemInfo, tr("警告：启动失败！"));
         QMessageBox::warning(this, tr("提示"), tr("频率表不能为空！"), QMessageBox::Ok);
         LogToFile(tr("当前扫频模式且频率表为空，停止特殊设置"));
         busy = false;

@@ -87,6 +87,7 @@ public:
     bool isTransmitting() const; // from the start moment until the run ends or a stop
     QDateTime plannedStart() const; // on the GPS clock; invalid when idle
     qint64 plannedDurationMs() const; // -1 until stopped
+    quint8 versionByte() const { return version; }
     int lastSweepMode() const { return sweepMode; }
     int lastSignalCode() const { return signalCode; }
     qint32 lastDelay() const { return delay; }
@@ -100,8 +101,9 @@ public:
     // faults for one command code, or for all commands with code 0
     void setFault(quint8 commandCode, const FaultSpec &spec);
     void clearFaults();
-    // Bytes onto the line now, unasked, as an adapter holds them for a port
-    // that is closed (a pseudo-terminal keeps them too).
+    // Bytes onto the line now, unasked. While the program's port is closed a
+    // pseudo-terminal keeps them for its next open, as a USB adapter's own
+    // receive buffer can.
     void sendUnasked(const QByteArray &bytes);
 
 signals:
