@@ -225,6 +225,7 @@ protected:
     void StartFailed();
     void StartOutcomeUnknown();
     void StopUnconfirmed();
+    void ShowStateUnknown();
     void StepExchangeLost();
 
 private:

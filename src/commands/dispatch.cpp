@@ -88,6 +88,8 @@ void SrcDesk::DispatchResponse()
         } else {
             LogToView(LogSystemInfo, tr("任务停止失败!"));
             LogToFile(tr("停止任务失败"));
+            if (armUnknown)
+                ShowStateUnknown();
         }
         StopResponseTimer();
         busy = false;

@@ -62,7 +62,7 @@ void SrcDesk::SendStop()
         linkIdle = true;
         busy = false;
         if (stopOwed)
-            ReportStep(tr("发射机状态未知！"));
+            ShowStateUnknown();
         EndStep(3);
         return;
     }
@@ -133,6 +133,13 @@ void SrcDesk::ReportStep(const QString &text)
     WriteLogFile(text);
 }
 
+// Armed or not, the window cannot tell: it says so rather than show idle.
+void SrcDesk::ShowStateUnknown()
+{
+    ReportStep(tr("发射机状态未知！"));
+    ShowWorkStatus(tr("未知"), 2);
+}
+
 void SrcDesk::StartFailed()
 {
     LogToView(LogSystemInfo, tr("启动失败！"));
@@ -162,7 +169,7 @@ void SrcDesk::StopUnconfirmed()
     }
     ReportStep(tr("停止未确认！"));
     if (armUnknown)
-        ReportStep(tr("发射机状态未知！"));
+        ShowStateUnknown();
     EnableStartStop(false, true);
     EndStep(3);
 }
