@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QSerialPort>
 
+#include <algorithm>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -100,6 +102,11 @@ public:
             if (quint8(payload.at(0)) == 0x0A)
                 refusedFirmware = sim->versionByte() >= 0x30;
         });
+        // What a status answer carried when it left, however late.
+        connect(sim, &Transmitter::answered, this, [this](const QByteArray &bytes) {
+            if (bytes.size() > 6 && quint8(bytes.at(0)) == 0x7E && quint8(bytes.at(3)) == 0x17)
+                delivered.append(quint8(bytes.at(6)));
+        });
     }
 
 private:
@@ -109,12 +116,16 @@ private:
         quint8 byte;
     };
 
-    // Status bytes the window may still be showing: the last one answered,
-    // and any from the last 3 s.
+    // Status bytes the window may still be showing: any asked for in the last
+    // 3 s, and the last three that left the device, however long ago.
     bool reported(const std::function<bool(quint8)> &holds) const
     {
-        for (int i = 0; i < answered.size(); ++i) {
-            if ((i == answered.size() - 1 || since.elapsed() - answered[i].at < 3000) && holds(answered[i].byte))
+        for (const Status &s : answered) {
+            if (since.elapsed() - s.at < 3000 && holds(s.byte))
+                return true;
+        }
+        for (int i = std::max(0, int(delivered.size()) - 3); i < delivered.size(); ++i) {
+            if (holds(delivered[i]))
                 return true;
         }
         return false;
@@ -194,6 +205,7 @@ private:
     QPushButton *start;
     QElapsedTimer since;
     QList<Status> answered;
+    QList<quint8> delivered;
     qint64 staleSince = -1;
     bool refusedFirmware = false; // the last version asked for
 };
