@@ -357,6 +357,7 @@ private slots:
         QTest::newRow("stop with a status exchange open") << "poll open" << QList<QByteArray> { hex("04") };
         QTest::newRow("stop after the sweep mode went out")
             << "sweep sent" << QList<QByteArray> { hex("05 80 00"), hex("04") };
+        QTest::newRow("stop while a delay waits its 200 ms") << "delay waits" << QList<QByteArray> { hex("04") };
     }
 
     // A stop cancels a start not sent yet, whatever exchange is open; both
@@ -375,6 +376,16 @@ private slots:
             QVERIFY(f.awaitPolls(0) && QTest::qWaitFor([&] { return f.d.responseTimer->isActive(); }, 3000));
         }
         tx.setFault(0x05, once(Fault::Delay, 400));
+        if (stopWhen == "delay waits") {
+            f.d.w<QLineEdit>("edt_time_delay")->setText("1");
+            f.click("btn_time_delay");
+            f.click("btn_stop");
+            QTRY_VERIFY(f.view().contains(kStopped));
+            QVERIFY(f.usable());
+            QCOMPARE(sequence(tx), sent);
+            QVERIFY(f.view().contains("系统信息->同步延时已取消."));
+            return;
+        }
         f.click("btn_start");
         QVERIFY(!f.enabled("btn_start") && f.enabled("btn_stop"));
         if (stopWhen == "sweep sent")

@@ -632,6 +632,10 @@
         <translation>The start was cancelled.</translation>
     </message>
     <message>
+        <source>同步延时已取消.</source>
+        <translation>The synchronization delay was cancelled.</translation>
+    </message>
+    <message>
         <source>启动结果未知，发送停止命令.</source>
         <translation>The start&apos;s outcome is unknown; sending a stop.</translation>
     </message>

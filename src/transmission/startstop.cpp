@@ -37,11 +37,14 @@ void SrcDesk::on_btn_stop_clicked()
         return;
     WriteLogFile(tr("开始停止任务"));
     busy = true;
-    // The last button wins: a start not sent yet is called off here, one
-    // whose chain has begun at its next answer.
-    if (stepCommand == 4 && stepTimer->isActive()) {
+    // The last button wins: a start or delay not sent yet is called off here,
+    // a start whose chain has begun at its next answer.
+    if (stepTimer->isActive()) {
         stepTimer->stop();
-        ReportStep(tr("启动已取消."));
+        if (stepCommand == 4)
+            ReportStep(tr("启动已取消."));
+        else if (stepCommand == 6)
+            ReportStep(tr("同步延时已取消."));
     }
     stepCommand = 3;
     PaintControls();
