@@ -97,9 +97,10 @@ private:
 class BoxAnswerer
 {
 public:
-    explicit BoxAnswerer(QMessageBox::StandardButton answer = QMessageBox::Ok)
+    explicit BoxAnswerer(QMessageBox::StandardButton given = QMessageBox::Ok)
+        : answer(given)
     {
-        QObject::connect(&timer, &QTimer::timeout, [this, answer] {
+        QObject::connect(&timer, &QTimer::timeout, [this] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             if (!box)
                 return;
@@ -112,6 +113,7 @@ public:
         timer.start(10);
     }
     QStringList seen;
+    QMessageBox::StandardButton answer;
 
 private:
     QTimer timer;

@@ -55,6 +55,7 @@ private slots:
         const QByteArray stop = bytes("7E0001047C"), stopAck = bytes("7E000214016A"), version = bytes("7E00010A76");
         const QByteArray versionAnswer = bytes("7E00051A2113060325");
         QTest::newRow("extra bytes") << int(Fault::ExtraBytes) << stop << stopAck + bytes("0055AA") << 0;
+        QTest::newRow("twice") << int(Fault::Twice) << stop << stopAck + stopAck << 0;
         QTest::newRow("three pieces, 60 ms apart") << int(Fault::Split) << version << versionAnswer << 120;
         QTest::newRow("late") << int(Fault::Delay) << version << versionAnswer << 400;
         // Not early even past 2 s, where a coarse timer would fire 5 % early.

@@ -66,6 +66,19 @@ inline bool commandFromOutside(Transmitter &tx, const QByteArray &payload)
     return answered;
 }
 
+// The warning label's text for a status byte.
+inline QString warningOf(quint8 byte)
+{
+    QString text;
+    const char *const names[4][2]
+        = { { "设备过温", ",过温" }, { "设备过压", ",过压" }, { "设备过流", ",过流" }, { "设备缺水", ",缺水" } };
+    for (int i = 0; i < 4; ++i) {
+        if (byte & (0x10 >> i))
+            text += QString::fromUtf8(names[i][text.isEmpty() ? 0 : 1]);
+    }
+    return text;
+}
+
 // Lies of the window, as the TruthWatch of each Field found them; a suite's
 // cleanup() fails the test that left any.
 inline QStringList &truthLies()
@@ -129,18 +142,6 @@ private:
                 return true;
         }
         return false;
-    }
-
-    static QString warningOf(quint8 byte)
-    {
-        QString text;
-        const char *const names[4][2]
-            = { { "设备过温", ",过温" }, { "设备过压", ",过压" }, { "设备过流", ",过流" }, { "设备缺水", ",缺水" } };
-        for (int i = 0; i < 4; ++i) {
-            if (byte & (0x10 >> i))
-                text += QString::fromUtf8(names[i][text.isEmpty() ? 0 : 1]);
-        }
-        return text;
     }
 
     bool eventFilter(QObject *, QEvent *) override

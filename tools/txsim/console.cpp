@@ -119,6 +119,8 @@ bool parseFault(const QString &text, quint8 *commandCode, FaultSpec *spec, QStri
         out.kind = Fault::StuffedCode;
     } else if (kind == QLatin1String("late") && arguments(0)) {
         out.kind = Fault::Late;
+    } else if (kind == QLatin1String("twice") && arguments(0)) {
+        out.kind = Fault::Twice;
 
     } else if (kind == QLatin1String("split") && arguments(2) && numeric) {
         out.kind = Fault::Split;
@@ -420,6 +422,7 @@ Fault SPEC: COMMAND:KIND[:ARG...][@COUNT]
            delay:MS           answer after MS milliseconds
            late               hold the answer until the next command comes,
                               then send it ahead of that command's answer
+           twice              the answer sent twice, back to back
            refuse             status byte 0 for acknowledged commands;
                               response code 0x00 for test, status, version, gps
            extra[:HEX]        extra bytes after the answer (default 0055AA)

@@ -220,6 +220,14 @@ void Transmitter::readMaster()
     }
 }
 
+void Transmitter::drain()
+{
+    if (mode == Mode::Pty && pty.isOpen())
+        readMaster();
+    else if (mode == Mode::Device)
+        readDevice();
+}
+
 void Transmitter::readDevice()
 {
     if (device)
@@ -332,6 +340,8 @@ void Transmitter::handleCommand(const QByteArray &payload)
         frame[0] = char(0x00);
     if (fault.kind == Fault::ExtraBytes)
         frame.append(fault.extra.isEmpty() ? bytes({ 0x00, 0x55, 0xAA }) : fault.extra);
+    if (fault.kind == Fault::Twice)
+        frame.append(frame);
     sendAnswer(frame, fault);
 }
 

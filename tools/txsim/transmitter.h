@@ -21,8 +21,8 @@ namespace txsim {
 
 // Late: the answer held back until the next command arrives, then sent just
 // ahead of that command's answer, as a unit that answers after the program
-// gave up does.
-enum class Fault { None, NoAnswer, WrongStartByte, Split, Delay, Refuse, ExtraBytes, StuffedCode, Late };
+// gave up does. Twice: the answer sent again right behind itself.
+enum class Fault { None, NoAnswer, WrongStartByte, Split, Delay, Refuse, ExtraBytes, StuffedCode, Late, Twice };
 
 struct FaultSpec
 {
@@ -105,6 +105,9 @@ public:
     // pseudo-terminal keeps them for its next open, as a USB adapter's own
     // receive buffer can.
     void sendUnasked(const QByteArray &bytes);
+    // Takes what the program has written so far now, not at the next turn of
+    // the event loop, so a test knows what the device had before its next step.
+    void drain();
 
 signals:
     void commandReceived(const QByteArray &payload);
