@@ -261,9 +261,7 @@ private:
     {
         readView();
         const quint8 code = quint8(payload.at(0));
-        if (code == 0x0A)
-            refused = tx.versionByte() >= 0x30;
-        else if (refused && code != 0x02)
+        if (f.truth.firmwareRefused() && code != 0x02 && code != 0x0A)
             violate(QString("0x%1 sent to refused firmware").arg(code, 2, 16, QChar('0')));
         if (code == 0x07 && scanFailed)
             violate("a status poll on the port of a failed scan");
@@ -362,7 +360,7 @@ private:
     int stopsAsked = 0, stopsOwed = 0;
     bool startOpen = false; // Start pressed, its chain not yet begun
     bool chainOpen = false; // a chain began and no stop was pressed since
-    bool scanFailed = false, refused = false, closed = false;
+    bool scanFailed = false, closed = false;
 };
 
 QString kindOf(const QString &violation)

@@ -112,15 +112,31 @@ public:
         connect(sim, &Transmitter::commandReceived, this, [this, sim](const QByteArray &payload) {
             if (quint8(payload.at(0)) == 0x07)
                 answered.append({ since.elapsed(), sim->statusByte() });
-            if (quint8(payload.at(0)) == 0x0A)
-                refusedFirmware = sim->versionByte() >= 0x30;
+            if (quint8(payload.at(0)) == 0x0A) {
+                versionAsked = since.elapsed();
+                versionAnswer.clear();
+                refusing = sim->versionByte() >= 0x30;
+                refusedFirmware = false;
+            }
         });
-        // What a status answer carried when it left, however late.
         connect(sim, &Transmitter::answered, this, [this](const QByteArray &bytes) {
+            // What a status answer carried when it left, however late.
             if (bytes.size() > 6 && quint8(bytes.at(0)) == 0x7E && quint8(bytes.at(3)) == 0x17)
                 delivered.append(quint8(bytes.at(6)));
+            // Refused firmware as the program can know it: a whole version
+            // answer, in well before its time-out.
+            if (versionAsked < 0)
+                return;
+            versionAnswer += bytes;
+            if (versionAnswer.size() < 9)
+                return;
+            refusedFirmware = refusing && quint8(versionAnswer.at(0)) == 0x7E && quint8(versionAnswer.at(3)) == 0x1A
+                && since.elapsed() - versionAsked < 1900;
+            versionAsked = -1;
         });
     }
+
+    bool firmwareRefused() const { return refusedFirmware; }
 
 private:
     struct Status
@@ -208,7 +224,9 @@ private:
     QList<Status> answered;
     QList<quint8> delivered;
     qint64 staleSince = -1;
-    bool refusedFirmware = false; // the last version asked for
+    qint64 versionAsked = -1; // while its answer is awaited
+    QByteArray versionAnswer;
+    bool refusing = false, refusedFirmware = false;
 };
 
 // For each end-to-end suite's cleanup(): the test fails if its window lied.

@@ -133,9 +133,12 @@ void SrcDesk::serialTimeOut()
             responseTicks = ticks + 1;
             return;
         }
-        // Only a status answer paints the status.
+        // Only a status answer paints the status, and only the start's or the
+        // stop's own answer says what the device did with it: any other code
+        // there is garbled, not a refusal.
+        const bool codeMatters = CommandState == 5 || CommandState == 2 || CommandState == 3;
         const bool framed = static_cast<quint8>(receiveBuffer.at(0)) == 0x7E
-            && (CommandState != 5 || static_cast<quint8>(receiveBuffer.at(3)) == AwaitedCode(5));
+            && (!codeMatters || static_cast<quint8>(receiveBuffer.at(3)) == AwaitedCode(CommandState));
         if (framed) {
             DispatchResponse();
             ++responseTicks;
