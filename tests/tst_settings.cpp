@@ -6,7 +6,14 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <future>
 #include <memory>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -72,6 +79,8 @@ private slots:
     void closingTheWindow();
     void filesOfOurOwn_data();
     void filesOfOurOwn();
+    void noFileButARegularOneIsRead_data();
+    void noFileButARegularOneIsRead();
 
 private:
     std::unique_ptr<AppFolderFixture> folder;
@@ -176,6 +185,54 @@ void SettingsTest::filesOfOurOwn()
     QVERIFY(writeFile(path("param.config"), file));
     TestDesk d;
     QCOMPARE(controls(d), shown);
+}
+
+void SettingsTest::noFileButARegularOneIsRead_data()
+{
+    QTest::addColumn<QString>("kind"); // what stands in the file's place
+    QTest::addColumn<bool>("table"); // the remembered table's place, else param.config's
+    for (bool table : { false, true }) {
+        for (const char *kind : { "FIFO", "folder", "link to a device", "link to a FIFO" })
+            QTest::addRow("%s as %s", kind, table ? "table" : "param.config") << QString(kind) << table;
+    }
+    QTest::newRow("table named through ..") << "../" << true;
+}
+
+void SettingsTest::noFileButARegularOneIsRead()
+{
+#ifdef Q_OS_UNIX
+    QFETCH(QString, kind);
+    QFETCH(bool, table);
+    {
+        TestDesk d;
+        twoDistinctRows(d);
+        closeAnswering(d, QMessageBox::Yes);
+    }
+    const QString place = path(table ? kDayTable : "param.config");
+    const QString fifo = kind == "FIFO" ? place : path("fifo");
+    QVERIFY(kind == "../" || QFile::remove(place));
+    QVERIFY(!kind.endsWith("FIFO") || mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    if (kind == "../") { // names the day's table, but by a path
+        QByteArray settings = readFile(path("param.config"));
+        const QByteArray name = "../" + QFileInfo(folder->path()).fileName().toUtf8() + "/" + kDayTable.toUtf8();
+        QVERIFY(writeFile(path("param.config"), settings.replace(4, name.size(), name)));
+    } else if (kind != "FIFO") {
+        QVERIFY(
+            kind == "folder" ? QDir().mkdir(place) : QFile::link(kind.endsWith("FIFO") ? fifo : "/dev/zero", place));
+    }
+    // A start that waits on the FIFO is let go after 3 s, to fail rather than hang.
+    std::promise<void> shown;
+    auto watchdog = std::async(std::launch::async, [&fifo, up = shown.get_future()] {
+        if (up.wait_for(std::chrono::seconds(3)) == std::future_status::timeout)
+            ::close(::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK));
+    });
+    QElapsedTimer started;
+    started.start();
+    TestDesk d;
+    shown.set_value();
+    QVERIFY(started.elapsed() < 3000);
+    QCOMPARE(controls(d), table ? QString("sweep 1/8192 3 0 0 rows[]") : QString("single 1/8192 3 0 0 rows[]"));
+#endif
 }
 
 QTEST_MAIN(SettingsTest)

@@ -207,9 +207,12 @@ void TableTest::refusedFilesChangeNothing()
     QCOMPARE(QDir(folder->path()).entryList({ "*.FTB2*" }, QDir::Files | QDir::Hidden),
         QStringList({ "old.FTB2", "频率.FTB2" }));
 
-    // A file cut short is refused and the rows stay; a count of -5 imports as no rows.
+    // A file cut short, or a device, is refused and the rows stay; a count of -5 imports as no rows.
     QVERIFY(writeFile(folder->file("short.FTB2"), ownFile({ { 150, 1.0f, 15, 15.0f } }).chopped(5)));
     QCOMPARE(answer("btn_import", folder->file("short.FTB2")), openFailed);
+#ifdef Q_OS_UNIX
+    QCOMPARE(answer("btn_import", "/dev/zero"), openFailed);
+#endif
     QCOMPARE(column(d, 1), QStringList({ "1", "1/4" }));
     QByteArray minus5 = ownFile({});
     minus5.replace(minus5.size() - 4, 4, QByteArray::fromHex("fbffffff"));

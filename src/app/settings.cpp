@@ -3,6 +3,7 @@
 
 #include "app/appfolder.h"
 #include "app/stagedfile.h"
+#include "table/readablefile.h"
 #include "table/tablefile.h"
 #include "table/tablemodel.h"
 
@@ -49,10 +50,12 @@ int32_t delayFromText(const QString &text)
     return int32_t(std::lround(ms));
 }
 
-FILE *openForReading(const QString &path)
+// The remembered table is a name of ours inside the application folder; any
+// other name (a path, "..") is not followed, like a missing file.
+bool isPlainFileName(const QString &name)
 {
-    QByteArray narrow;
-    return NarrowPath(path, &narrow) ? csamt_fopen(narrow.constData(), "rb") : nullptr;
+    return !name.isEmpty() && name != "." && name != ".." && !name.contains('/') && !name.contains('\\')
+        && !name.contains(':');
 }
 
 } // namespace
@@ -120,7 +123,7 @@ void SrcDesk::LoadSettings()
     // A short file leaves the fields it does not reach at their defaults.
     SettingsRecord rec = defaultSettings();
     int result = -1;
-    if (FILE *fp = openForReading(AppFolder() + "/" + kSettingsName)) {
+    if (FILE *fp = OpenRegularFile(AppFolder() + "/" + kSettingsName)) {
         result = settings_read(fp, &rec);
         std::fclose(fp);
     }
@@ -150,7 +153,8 @@ void SrcDesk::LoadSettings()
         return;
     // A missing or refused table starts empty: the record holds nothing read.
     bool loaded = false;
-    if (FILE *fp = openForReading(AppFolder() + "/" + QString::fromUtf8(rec.tableFile))) {
+    const QString tableName = QString::fromUtf8(rec.tableFile);
+    if (FILE *fp = isPlainFileName(tableName) ? OpenRegularFile(AppFolder() + "/" + tableName) : nullptr) {
         loaded = freq_table_read(fp, &freqTable) == 1;
         std::fclose(fp);
     }

@@ -4,6 +4,7 @@
 #include "app/srcdesk.h"
 #include "app/stagedfile.h"
 #include "table/codepage.h"
+#include "table/readablefile.h"
 #include "table/tablemodel.h"
 #include "ui_srcdesk.h"
 
@@ -56,10 +57,11 @@ QString SrcDesk::ChooseTableFile(bool forReading)
 // (SaveFreqTableFile) instead of truncating the target at once.
 FILE *SrcDesk::OpenTableFile(bool forReading)
 {
+    const QString path = ChooseTableFile(forReading);
+    if (forReading)
+        return OpenRegularFile(path);
     QByteArray narrow;
-    if (!NarrowPath(ChooseTableFile(forReading), &narrow))
-        return nullptr;
-    return csamt_fopen(narrow.constData(), forReading ? "rb" : "wb");
+    return NarrowPath(path, &narrow) ? csamt_fopen(narrow.constData(), "wb") : nullptr;
 }
 
 void SrcDesk::on_btn_import_clicked()
