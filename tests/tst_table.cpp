@@ -131,19 +131,32 @@ void TableTest::importThenExportKeepsWhatTheFileCarries()
 {
     TestDesk d;
     sweepWithRows(d, 1);
-    const QVector<freq_item> entries = { { 150, 0.0625f, 3, 48.0f }, { 2400, 1.5f, 99, 14.4f },
-        { 75, 8192.0f, 4096, 0.5f }, { 300, 0.26f, 5, 20.0f } };
+    // 1/5, 1/3 and 1/10 Hz are no floats; each shows as the fraction it stands for.
+    const QVector<freq_item> exact = { { 150, 0.2f, 2, 10.0f }, { 150, 1.0f / 3.0f, 5, 15.0f }, { 150, 0.1f, 1, 10.0f },
+        { 150, 1.0f / 8192.0f, 1, 8192.0f } };
+    const QVector<freq_item> entries = QVector<freq_item>({ { 150, 0.0625f, 3, 48.0f }, { 2400, 1.5f, 99, 14.4f },
+                                           { 75, 8192.0f, 4096, 0.5f }, { 300, 0.26f, 5, 20.0f } })
+        + exact;
     QVERIFY(writeFile(folder->file("own.FTB2"), ownFile(entries)));
     d.dialogAnswers = QStringList({ folder->file("own.FTB2"), folder->file("again.FTB2") });
     click(d, "btn_import");
-    QCOMPARE(column(d, 1), QStringList({ "1/16", "1.5", "8192", "1/3" }));
-    QCOMPARE(column(d, 2), QStringList({ "48", "14", "1", "20" }));
-    QCOMPARE(total(d), QString("00:01:23"));
+    const QStringList shown = { "1/16", "1.5", "8192", "1/3", "1/5", "1/3", "1/10", "1/8192" };
+    QCOMPARE(column(d, 1), shown);
+    QCOMPARE(column(d, 2), QStringList({ "48", "14", "1", "20", "10", "15", "10", "8192" }));
+    QCOMPARE(total(d), QString("02:18:30"));
     click(d, "btn_out");
     // Carried fields and sample rates as read; times whole, periods recomputed.
-    const QVector<freq_item> want = { { 150, 0.0625f, 3, 48.0f }, { 2400, 1.5f, 21, 14.0f },
-        { 75, 8192.0f, 8192, 1.0f }, { 300, 1.0f / 3.0f, 7, 20.0f } };
+    const QVector<freq_item> want = QVector<freq_item>({ { 150, 0.0625f, 3, 48.0f }, { 2400, 1.5f, 21, 14.0f },
+                                        { 75, 8192.0f, 8192, 1.0f }, { 300, 1.0f / 3.0f, 7, 20.0f } })
+        + exact;
     QCOMPARE(readFile(folder->file("again.FTB2")), ownFile(want));
+    for (int i = 0; i < 2; ++i) { // read back and saved again: no cell changes
+        d.dialogAnswers = QStringList({ folder->file("again.FTB2"), folder->file("again.FTB2") });
+        click(d, "btn_import");
+        QCOMPARE(column(d, 1), shown);
+        click(d, "btn_out");
+        QCOMPARE(readFile(folder->file("again.FTB2")), ownFile(want));
+    }
 
     // Single output writes its one entry, whatever rows the table holds.
     d.w<QRadioButton>("rBtn_single")->setChecked(true);

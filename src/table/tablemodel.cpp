@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include <cfloat>
 #include <cmath>
 #include <limits>
 
@@ -16,6 +17,16 @@ QString twoDigits(int value)
 {
     const QString text = QString::number(value);
     return text.size() == 1 ? "0" + text : text;
+}
+
+// N of the 1/N a frequency below 1 Hz shows. A float cannot hold 1/3 or 1/5
+// exactly, so a value within its precision of 1/N is 1/N; any other value
+// keeps the period rounded down (0.26 Hz shows 1/3).
+double fractionDivisor(float frequency)
+{
+    const double period = 1.0 / double(frequency);
+    const double nearest = std::round(period);
+    return std::fabs(period - nearest) <= period * FLT_EPSILON ? nearest : std::trunc(period);
 }
 
 } // namespace
@@ -101,7 +112,7 @@ void TableModel::insertEntryRow(int row, const freq_item &entry)
     // Only a true fraction of a hertz takes the 1/N form; 0 or a negative
     // value would otherwise show as a nonsense divisor.
     if (entry.freq > 0.0f && entry.freq < 1.0f)
-        frequencyText = tr("1/%1").arg(QString::number(std::trunc(1.0 / double(entry.freq)), 'f', 0));
+        frequencyText = tr("1/%1").arg(QString::number(fractionDivisor(entry.freq), 'f', 0));
     else
         frequencyText = tr("%1").arg(double(entry.freq), 0, 'g', 6);
     insertCells(row,
