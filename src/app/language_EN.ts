@@ -264,6 +264,10 @@
         <translation>Failed to save the parameters!</translation>
     </message>
     <message>
+        <source>频率表未保存！</source>
+        <translation>The frequency table was not saved!</translation>
+    </message>
+    <message>
         <source>参数文件无效，使用默认参数</source>
         <translation>The parameter file is invalid; the defaults are used.</translation>
     </message>

@@ -81,18 +81,20 @@ void SrcDesk::SaveSettings(bool save)
     settingsRecord.singleMode = ui->rBtn_single->isChecked() ? 1 : 0;
     std::memset(settingsRecord.tableFile, 0, sizeof settingsRecord.tableFile);
 
-    // Both files are written in full before either replaces its old copy:
-    // param.config never names a table that did not make it to disk.
-    bool ok = true;
+    // A table that cannot be written costs only the table: the settings are
+    // saved all the same, naming no table.
+    bool tableSaved = true;
     std::unique_ptr<StagedFile> table;
     if (!settingsRecord.singleMode && tableModel->rowCount() > 0) {
         const QString name = tr("%1.FTB2").arg(TableDate().toString("yyyy-MM-dd"));
-        const QByteArray utf8 = name.toUtf8();
-        std::memcpy(settingsRecord.tableFile, utf8.constData(), size_t(qMin(utf8.size(), MAX_FILE_NAME_LEN - 1)));
         table = std::make_unique<StagedFile>(AppFolder() + "/" + name);
         BuildFreqTable();
-        ok = table->write(
+        tableSaved = table->write(
             [this](FILE *fp) { return freq_table_write(fp, &freqTable) == freq_table_file_size(&freqTable); });
+        if (tableSaved) {
+            const QByteArray utf8 = name.toUtf8();
+            std::memcpy(settingsRecord.tableFile, utf8.constData(), size_t(qMin(utf8.size(), MAX_FILE_NAME_LEN - 1)));
+        }
     }
 
     settingsRecord.freqIndex = ui->cmb_freq->currentIndex();
@@ -100,12 +102,27 @@ void SrcDesk::SaveSettings(bool save)
     settingsRecord.signalIndex = ui->cmb_signal->currentIndex();
     settingsRecord.delayMs = delayFromText(ui->edt_time_delay->text());
 
-    StagedFile settings(AppFolder() + "/" + kSettingsName);
-    ok = ok && settings.write([this](FILE *fp) { return settings_write(fp, &settingsRecord) == kSettingsFileSize; });
-    ok = ok && (!table || table->commit()) && settings.commit();
+    // Both files are written in full before either replaces its old copy, and
+    // param.config names the table only once the table is in place.
+    const auto stageSettings = [this] {
+        auto settings = std::make_unique<StagedFile>(AppFolder() + "/" + kSettingsName);
+        const bool written
+            = settings->write([this](FILE *fp) { return settings_write(fp, &settingsRecord) == kSettingsFileSize; });
+        return written ? std::move(settings) : nullptr;
+    };
+    std::unique_ptr<StagedFile> settings = stageSettings();
+    if (settings && table && tableSaved && !table->commit()) {
+        tableSaved = false;
+        std::memset(settingsRecord.tableFile, 0, sizeof settingsRecord.tableFile);
+        settings = stageSettings();
+    }
+    if (!tableSaved)
+        LogToFile(tr("频率表未保存！"));
 
-    if (ok) {
+    if (settings && settings->commit()) {
         LogToFile(tr("退出应用并保存配置"));
+        if (!tableSaved)
+            QMessageBox::warning(this, tr("提示"), tr("频率表未保存！"), QMessageBox::Ok);
         return;
     }
     // The window closes all the same; the previous files are still there.
