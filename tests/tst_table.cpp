@@ -220,6 +220,13 @@ void TableTest::refusedFilesChangeNothing()
     QCOMPARE(QDir(folder->path()).entryList({ "*.FTB2*" }, QDir::Files | QDir::Hidden),
         QStringList({ "old.FTB2", "频率.FTB2" }));
 
+    // A name typed without a suffix gets ".FTB2"; replacing such a file is asked first.
+    const QString line1 = folder->file("line1"), replace = "提示|line1.FTB2 已存在，是否替换？";
+    QCOMPARE(answer("btn_out", line1) + answer("btn_out", line1), QStringList({ replace, exportFailed[0] }));
+    boxes.answer = QMessageBox::Yes;
+    QCOMPARE(answer("btn_out", line1), QStringList(replace));
+    QVERIFY(QFileInfo(line1 + ".FTB2").isFile() && !QFileInfo::exists(line1));
+
     // A file cut short, or a device, is refused and the rows stay; a count of -5 imports as no rows.
     QVERIFY(writeFile(folder->file("short.FTB2"), ownFile({ { 150, 1.0f, 15, 15.0f } }).chopped(5)));
     QCOMPARE(answer("btn_import", folder->file("short.FTB2")), openFailed);

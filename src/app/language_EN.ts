@@ -700,6 +700,10 @@
         <translation>File opening failed!</translation>
     </message>
     <message>
+        <source>%1 已存在，是否替换？</source>
+        <translation>%1 already exists. Do you want to replace it?</translation>
+    </message>
+    <message>
         <source>文件导出失败！</source>
         <translation>File export failed!</translation>
     </message>

@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 namespace {
@@ -43,8 +44,22 @@ QString SrcDesk::AskTableFileName(bool forReading, const QString &caption, const
 
 QString SrcDesk::ChooseTableFile(bool forReading)
 {
-    if (!forReading)
-        return AskTableFileName(false, "Save File", "/transParam", kFilter);
+    // Only the Windows dialog adds the filter's suffix itself; a table saved
+    // without it would be hidden from the next import.
+    // A No to the question below offers the dialog again, as its own would.
+    if (!forReading) {
+        for (;;) {
+            QString name = AskTableFileName(false, "Save File", "/transParam", kFilter);
+            if (name.isEmpty() || !QFileInfo(name).suffix().isEmpty())
+                return name;
+            name += ".FTB2";
+            const QString replace = tr("%1 已存在，是否替换？").arg(QFileInfo(name).fileName());
+            if (!QFileInfo::exists(name)
+                || QMessageBox::question(this, tr("提示"), replace, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+                    == QMessageBox::Yes)
+                return name;
+        }
+    }
     if (!tableOpenDirSet) {
         tableOpenDir = AppFolder();
         tableOpenDirSet = true;
