@@ -13,6 +13,7 @@
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #endif
 
 namespace {
@@ -221,11 +222,24 @@ void TableTest::refusedFilesChangeNothing()
         QStringList({ "old.FTB2", "频率.FTB2" }));
 
     // A name typed without a suffix gets ".FTB2"; replacing such a file is asked first.
+    // The new file's permissions are what the umask leaves; a replaced one keeps its own.
     const QString line1 = folder->file("line1"), replace = "提示|line1.FTB2 已存在，是否替换？";
+#ifdef Q_OS_UNIX
+    const auto permissions = [&] { return int(QFile::permissions(line1 + ".FTB2") & 0x7077); };
+    const mode_t mask = umask(027);
+#endif
     QCOMPARE(answer("btn_out", line1) + answer("btn_out", line1), QStringList({ replace, exportFailed[0] }));
+#ifdef Q_OS_UNIX
+    umask(mask);
+    QCOMPARE(permissions(), 0x6040);
+    QVERIFY(QFile::setPermissions(line1 + ".FTB2", QFile::ReadOwner | QFile::WriteOwner));
+#endif
     boxes.answer = QMessageBox::Yes;
     QCOMPARE(answer("btn_out", line1), QStringList(replace));
     QVERIFY(QFileInfo(line1 + ".FTB2").isFile() && !QFileInfo::exists(line1));
+#ifdef Q_OS_UNIX
+    QCOMPARE(permissions(), 0x6000);
+#endif
 
     // A file cut short, or a device, is refused and the rows stay; a count of -5 imports as no rows.
     QVERIFY(writeFile(folder->file("short.FTB2"), ownFile({ { 150, 1.0f, 15, 15.0f } }).chopped(5)));

@@ -4,12 +4,10 @@
 #include "table/tablefile.h"
 
 #include <QFileInfo>
-#include <QTemporaryFile>
+#include <QRandomGenerator>
 
 StagedFile::StagedFile(const QString &path)
     : target(path)
-    , permissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup
-          | QFile::ReadOther)
 {
 }
 
@@ -30,15 +28,21 @@ bool StagedFile::write(const std::function<bool(FILE *)> &writer)
         const QFileInfo resolved(target);
         if (!resolved.isFile() || !resolved.isWritable() || !NarrowPath(target, &narrowTarget))
             return false;
-        permissions = resolved.permissions();
+        keptPermissions = resolved.permissions();
     }
 
-    QTemporaryFile reserve(target + ".XXXXXX");
-    reserve.setAutoRemove(false);
-    if (!reserve.open())
+    // Made like any new file, so the umask decides its permissions (a
+    // temporary file would be private to its owner); a file it replaces
+    // passes its own on.
+    for (int attempt = 0; attempt < 100 && partPath.isEmpty(); ++attempt) {
+        QFile part(target + QString::asprintf(".%06x", QRandomGenerator::global()->bounded(0x1000000)));
+        if (part.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            partPath = part.fileName();
+        else if (!part.exists()) // not a name taken, but a folder that takes no new file
+            return false;
+    }
+    if (partPath.isEmpty())
         return false;
-    partPath = reserve.fileName();
-    reserve.close();
 
     FILE *fp = NarrowPath(partPath, &narrowPart) ? csamt_fopen(narrowPart.constData(), "wb") : nullptr;
     bool ok = fp != nullptr;
@@ -49,7 +53,7 @@ bool StagedFile::write(const std::function<bool(FILE *)> &writer)
         ok = !std::ferror(fp) && ok;
         ok = std::fclose(fp) == 0 && ok;
     }
-    written = ok && QFile::setPermissions(partPath, permissions);
+    written = ok && (!keptPermissions || QFile::setPermissions(partPath, *keptPermissions));
     return written;
 }
 

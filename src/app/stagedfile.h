@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <optional>
 
 // A file written completely beside its target and moved over it only on
 // commit(), so a save that fails part-way never costs the file saved before.
@@ -26,7 +27,7 @@ public:
 private:
     QString target;
     QByteArray narrowTarget;
-    QFile::Permissions permissions;
+    std::optional<QFile::Permissions> keptPermissions; // of the file replaced
     QString partPath;
     QByteArray narrowPart;
     bool written = false;
