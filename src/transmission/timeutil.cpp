@@ -1,6 +1,7 @@
 #include "transmission/timeutil.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QTime>
@@ -24,6 +25,58 @@ bool LocalCalendar(qint64 seconds, tm *out)
 #else
     return localtime_r(&t, out) != nullptr;
 #endif
+}
+
+// The seconds of a date and time read on a clock with no zone, the fields
+// normalised as mktime normalises them (month 13 is the next January, second
+// 60 the next minute); false far outside the calendar.
+bool WallSeconds(const TimeFields &t, qint64 *out)
+{
+    const int months = int(t.year) * 12 + int(t.month) - 1;
+    const int year = months >= 0 ? months / 12 : -((11 - months) / 12);
+    if (year < 1900 || year > 3100)
+        return false;
+    const QDateTime first(QDate(year, months - year * 12 + 1, 1), QTime(0, 0), Qt::UTC);
+    *out = first.toSecsSinceEpoch() + (qint64(t.day) - 1) * 86400 + qint64(t.hour) * 3600 + qint64(t.minute) * 60
+        + t.second;
+    return true;
+}
+
+TimeFields WallFields(qint64 seconds)
+{
+    const QDateTime at = QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
+    TimeFields t = {};
+    t.year = static_cast<int16_t>(at.date().year());
+    t.month = static_cast<int8_t>(at.date().month());
+    t.day = static_cast<int8_t>(at.date().day());
+    t.hour = static_cast<int8_t>(at.time().hour());
+    t.minute = static_cast<int8_t>(at.time().minute());
+    t.second = static_cast<int8_t>(at.time().second());
+    return t;
+}
+
+TimeFields CalendarFields(const tm &calendar)
+{
+    TimeFields t = {};
+    t.year = static_cast<int16_t>(calendar.tm_year + 1900);
+    t.month = static_cast<int8_t>(calendar.tm_mon + 1);
+    t.day = static_cast<int8_t>(calendar.tm_mday);
+    t.hour = static_cast<int8_t>(calendar.tm_hour);
+    t.minute = static_cast<int8_t>(calendar.tm_min);
+    t.second = static_cast<int8_t>(calendar.tm_sec);
+    return t;
+}
+
+// How far the local clock is ahead of UTC at a moment (taken inside the calendar).
+bool LocalOffset(qint64 seconds, qint64 *offset)
+{
+    seconds = qBound<qint64>(0, seconds, LastSecond);
+    tm calendar = {};
+    qint64 wall = 0;
+    if (!LocalCalendar(seconds, &calendar) || !WallSeconds(CalendarFields(calendar), &wall))
+        return false;
+    *offset = wall - seconds;
+    return true;
 }
 
 bool IsBlank(QChar c)
@@ -60,33 +113,26 @@ int LeadingInteger(const QString &piece)
 
 qint64 TimeUtil::ToTimeT(TimeFields t) const
 {
-    tm calendar = {};
-    calendar.tm_year = t.year - 1900;
-    calendar.tm_mon = t.month - 1;
-    calendar.tm_mday = t.day;
-    calendar.tm_hour = t.hour;
-    calendar.tm_min = t.minute;
-    calendar.tm_sec = t.second;
-    // Let the calendar decide whether summer time applies: a flag of 0 would
-    // put every summer-time moment an hour late.
-    calendar.tm_isdst = -1;
-    const qint64 seconds = static_cast<qint64>(mktime(&calendar));
+    // The clock read with the zone's offset of the next day, unless that
+    // moment shows another clock; then with the offset of the day before.
+    // So the hour a zone repeats in autumn reads as its later pass, and an
+    // hour skipped in spring as the offset before the change puts it, where
+    // mktime would go by whatever it converted last.
+    qint64 wall = 0, before = 0, after = 0, offset = 0;
+    if (!WallSeconds(t, &wall) || !LocalOffset(wall - 86400, &before) || !LocalOffset(wall + 86400, &after))
+        return -1;
+    qint64 seconds = wall - after;
+    if (!LocalOffset(seconds, &offset) || offset != after)
+        seconds = wall - before;
     return seconds < 0 || seconds > LastSecond ? -1 : seconds;
 }
 
 TimeFields TimeUtil::FromTimeT(qint64 seconds) const
 {
-    TimeFields t = {};
     tm calendar = {};
     if (seconds < 0 || seconds > LastSecond || !LocalCalendar(seconds, &calendar))
-        return t;
-    t.year = static_cast<int16_t>(calendar.tm_year + 1900);
-    t.month = static_cast<int8_t>(calendar.tm_mon + 1);
-    t.day = static_cast<int8_t>(calendar.tm_mday);
-    t.hour = static_cast<int8_t>(calendar.tm_hour);
-    t.minute = static_cast<int8_t>(calendar.tm_min);
-    t.second = static_cast<int8_t>(calendar.tm_sec);
-    return t;
+        return TimeFields {};
+    return CalendarFields(calendar);
 }
 
 TimeFields TimeUtil::AddSeconds(TimeFields t, qint64 n) const
@@ -155,9 +201,15 @@ QString TimeUtil::FormatTime(TimeFields t) const
 
 TimeFields TimeUtil::WholeMinute(TimeFields clock) const
 {
-    TimeFields t = AddSeconds(clock, 30);
-    t.second = 0;
-    return AddSeconds(t, 60);
+    // Counted on the clock's own face, which the PC's summer time does not
+    // change: its hours are neither skipped nor repeated. What lies outside
+    // the calendar in the PC's zone stays all zeros.
+    qint64 wall = 0;
+    if (ToTimeT(clock) < 0 || !WallSeconds(clock, &wall))
+        return TimeFields {};
+    const qint64 ahead = wall + 30;
+    const TimeFields t = WallFields(ahead - (ahead % 60 + 60) % 60 + 60);
+    return ToTimeT(t) < 0 ? TimeFields {} : t;
 }
 
 bool TimeUtil::WholePeriod(TimeFields clock, qint64 period, TimeFields *out) const

@@ -23,7 +23,8 @@ struct TimeFields
 class TimeUtil
 {
 public:
-    // -1 for a moment outside the calendar.
+    // -1 for a moment outside the calendar. A clock in the hour a summer-time
+    // change repeats reads as its later pass, whatever was converted before.
     qint64 ToTimeT(TimeFields t) const;
     // All fields 0 for a count outside the calendar.
     TimeFields FromTimeT(qint64 seconds) const;
@@ -37,7 +38,8 @@ public:
     bool ParseTime(const QString &text, TimeFields *out) const;
     QString FormatTime(TimeFields t) const;
 
-    // The first whole minute more than 30 s after the clock.
+    // The first whole minute more than 30 s after the clock, as that clock
+    // shows it: a summer-time change of the PC's zone does not move it.
     TimeFields WholeMinute(TimeFields clock) const;
     // The first instant at least 6 s after the clock whose count is a
     // multiple of period, all fields 0 when that lies outside the calendar;
