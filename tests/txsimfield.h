@@ -132,6 +132,7 @@ public:
                 return;
             refusedFirmware = refusing && quint8(versionAnswer.at(0)) == 0x7E && quint8(versionAnswer.at(3)) == 0x1A
                 && since.elapsed() - versionAsked < 1900;
+            linesAtVerdict = d.logLines.size();
             versionAsked = -1;
         });
     }
@@ -199,6 +200,9 @@ private:
             armed = armed || tx->isArmed();
             running = running || tx->isTransmitting();
         }
+        // A scan begun before the program read the verdict drops it with the port.
+        for (; refusedFirmware && linesAtVerdict < d.logLines.size(); ++linesAtVerdict)
+            refusedFirmware = !d.logLines.at(linesAtVerdict).endsWith("扫描端口...");
         // From the verdict on: the version exchange may still be open.
         if (refusedFirmware && start->isEnabled() && d.CommandState != 8)
             lie("Start usable with refused firmware");
@@ -226,6 +230,7 @@ private:
     qint64 staleSince = -1;
     qint64 versionAsked = -1; // while its answer is awaited
     QByteArray versionAnswer;
+    int linesAtVerdict = 0;
     bool refusing = false, refusedFirmware = false;
 };
 

@@ -216,6 +216,10 @@ protected:
     bool armUnknown = false;
     // A stop to send once the link is back, for a start of unknown outcome.
     bool stopOwed = false;
+    // The moment of the start last sent, by the clock its text was read on
+    // (0: none), and how long past it the device may take to report it.
+    qint64 pendingStartAt = 0;
+    static constexpr qint64 kStartReportedSec = 3;
     void SendStop();
     bool StartSettingsRefused();
     QString CurrentTimeText();

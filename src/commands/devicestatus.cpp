@@ -2,6 +2,8 @@
 #include "commands/commandset.h"
 #include "link/framecodec.h"
 
+#include <QDateTime>
+
 void SrcDesk::PollDeviceStatus()
 {
     static unsigned char out[FrameAreaSize(3)];
@@ -39,7 +41,16 @@ void SrcDesk::ApplyDeviceStatus()
             ShowWorkStatus(tr("未知"), 2);
         else
             ShowWorkStatus(tr("空闲"), 0);
-        EnableStartStop(true, false);
+        EnableStartStop(true, armUnknown);
+        EnableSettings(true);
+    } else if (pendingStartAt > 0 && QDateTime::currentSecsSinceEpoch() > pendingStartAt + kStartReportedSec) {
+        // Past its moment and still not transmitting: the run ended while
+        // the link was down, or the device's clock is not the PC's. Either
+        // way the window cannot say the start still waits.
+        transmitting = false;
+        armUnknown = true;
+        ShowStateUnknown();
+        EnableStartStop(true, true);
         EnableSettings(true);
     } else {
         // An accepted start still waiting for its moment: the status byte

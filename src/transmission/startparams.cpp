@@ -144,6 +144,8 @@ void SrcDesk::SendStartParameters()
         text = CurrentTimeText();
         ui->edt_send_time->setText(text);
     }
+    TimeFields moment;
+    pendingStartAt = timeUtil.ParseTime(text, &moment) ? timeUtil.ToTimeT(moment) : 0;
     // Checked before the chain began, from the same snapshot; this only
     // guards the payload.
     int length = 0;
