@@ -114,6 +114,7 @@ public:
                 answered.append({ since.elapsed(), sim->statusByte() });
             if (quint8(payload.at(0)) == 0x0A) {
                 versionAsked = since.elapsed();
+                linesAtVerdict = d.logLines.size();
                 versionAnswer.clear();
                 refusing = sim->versionByte() >= 0x30;
                 refusedFirmware = false;
@@ -132,7 +133,6 @@ public:
                 return;
             refusedFirmware = refusing && quint8(versionAnswer.at(0)) == 0x7E && quint8(versionAnswer.at(3)) == 0x1A
                 && since.elapsed() - versionAsked < 1900;
-            linesAtVerdict = d.logLines.size();
             versionAsked = -1;
         });
     }
@@ -200,7 +200,7 @@ private:
             armed = armed || tx->isArmed();
             running = running || tx->isTransmitting();
         }
-        // A scan begun before the program read the verdict drops it with the port.
+        // A scan begun since the question drops the verdict with the port.
         for (; refusedFirmware && linesAtVerdict < d.logLines.size(); ++linesAtVerdict)
             refusedFirmware = !d.logLines.at(linesAtVerdict).endsWith("扫描端口...");
         // From the verdict on: the version exchange may still be open.

@@ -4,6 +4,8 @@
 
 #include <QDateTime>
 
+#include <stdexcept>
+
 void SrcDesk::PollDeviceStatus()
 {
     static unsigned char out[FrameAreaSize(3)];
@@ -23,11 +25,34 @@ QList<bool> SrcDesk::ByteToBits(quint8 value)
     return bits;
 }
 
+namespace {
+
+// The answer's byte at `position` as the device meant it: the line stuffs a
+// 0x7D or 0x7E after the start byte (GPS, leap second and all four warnings
+// make a status of 0x7E). -1 while its bytes have not all arrived.
+int unstuffedByte(const QByteArray &frame, int position)
+{
+    for (int raw = 1, at = 1; raw < frame.size(); ++at) {
+        const bool escaped = quint8(frame.at(raw)) == 0x7D;
+        if (escaped && raw + 1 >= frame.size())
+            return -1;
+        if (at == position)
+            return escaped ? quint8(frame.at(raw + 1)) ^ 0x20 : quint8(frame.at(raw));
+        raw += escaped ? 2 : 1;
+    }
+    return -1;
+}
+
+} // namespace
+
 void SrcDesk::ApplyDeviceStatus()
 {
     if (receiveBuffer.size() < 10)
         return;
-    const QList<bool> bits = ByteToBits(static_cast<quint8>(receiveBuffer.at(6)));
+    const int status = unstuffedByte(receiveBuffer, 6);
+    if (status < 0)
+        throw std::length_error("status byte not all in yet"); // the next tick looks again
+    const QList<bool> bits = ByteToBits(quint8(status));
 
     if (bits[7]) {
         transmitting = false;
