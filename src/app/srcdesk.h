@@ -70,6 +70,9 @@ public:
     void ConfigurePort();
     // The poll passes quietAfterLoss: a cable still out is reported once.
     bool CheckLink(bool quietAfterLoss = false);
+    // A scan found its unit: the poll begins, and steps may go to the port.
+    void StartPolling();
+    bool unitFound = false; // since the last scan began
     void ClosePort();
 
     // Command set and answers (commands/)

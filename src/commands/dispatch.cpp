@@ -161,7 +161,7 @@ void SrcDesk::DispatchResponse()
             busy = false;
             versionCompatible = true;
             PaintControls();
-            pollTimer->start();
+            StartPolling();
         }
         break;
 

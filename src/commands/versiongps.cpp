@@ -47,7 +47,7 @@ void SrcDesk::ApplyVersion()
         versionCompatible = true;
         PaintControls();
         busy = false;
-        pollTimer->start();
+        StartPolling();
         return;
     }
     // Firmware of a newer generation: nothing may be sent to it in this run.

@@ -33,8 +33,9 @@ void SrcDesk::ScanPorts()
     LogToView(LogUserOperation, tr("扫描端口..."));
     LogToFile(tr("扫描端口..."));
     ClosePort();
-    // Until a unit answers this scan, no poll goes to any port.
+    // Until a unit answers this scan, no poll and no step goes to any port.
     pollTimer->stop();
+    unitFound = false;
     malformedPolls = 0;
     ShowDeviceStatus(tr("连接中..."), 0);
 
@@ -112,6 +113,12 @@ bool SrcDesk::OpenSerialPort()
     serialPort->clear(QSerialPort::Input);
     receiveBuffer.clear();
     return true;
+}
+
+void SrcDesk::StartPolling()
+{
+    unitFound = true;
+    pollTimer->start();
 }
 
 bool SrcDesk::CheckLink(bool quietAfterLoss)

@@ -162,7 +162,7 @@ void SrcDesk::serialTimeOut()
                 ShowVersion(tr("获取失败"), 2);
                 versionCompatible = true;
                 PaintControls();
-                pollTimer->start();
+                StartPolling();
             } else if (CommandState == 0) {
                 ++portIndex;
                 if (portIndex < foundPorts.size()) {
@@ -199,7 +199,7 @@ void SrcDesk::serialTimeOut()
         busy = false;
         versionCompatible = true;
         PaintControls();
-        pollTimer->start();
+        StartPolling();
         break;
     case 9:
         // The next status poll tells whether the device is still there; the

@@ -89,6 +89,15 @@ void SrcDesk::DeferredStep()
         return;
     busy = true;
     CommandState = stepCommand;
+    // The exchange it waited for may have been a scan's: one that failed, or
+    // found firmware that is refused, is sent nothing, not even the stop.
+    const bool unitReady = unitFound && versionCompatible;
+    if (CommandState == 3 && !unitReady) {
+        busy = false;
+        ReportStep(tr("任务停止失败!"));
+        EndStep(3);
+        return;
+    }
     if (CommandState == 3) {
         SendStop();
         return;
@@ -96,8 +105,7 @@ void SrcDesk::DeferredStep()
 
     if (!receiveBuffer.isEmpty())
         receiveBuffer.clear();
-    // A rescan may have found refused firmware meanwhile.
-    if (!versionCompatible || !CheckLink()) {
+    if (!unitReady || !CheckLink()) {
         linkIdle = true;
         busy = false;
         if (stepCommand == 4)
