@@ -17,7 +17,7 @@
 // the window settles once the device is left alone.
 //
 //   tst_chaos                                  the CI budget (QtTest)
-//   tst_chaos --seed S --sequences N [--keep DIR] [--no-shrink]
+//   tst_chaos --seed S --sequences N [--keep DIR] [--no-shrink] [--view]
 //   tst_chaos --replay FILE [--view]
 
 namespace {
