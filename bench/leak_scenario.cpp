@@ -6,6 +6,7 @@
 #include "benchdesk.h"
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -56,6 +57,7 @@ bool run()
     d.w<QComboBox>("cmb_signal")->setCurrentIndex(0);
     if (!waitFor([&] { return !d.busy && d.w<QPushButton>("btn_start")->isEnabled(); }, kStageMs))
         return false;
+    d.w<QLineEdit>("edt_send_time")->clear(); // now: the time of the connection has passed
     d.w<QPushButton>("btn_start")->click();
     if (!waitFor([&] { return lastLineIs(QStringLiteral("启动成功.")); }, kStageMs) || !boxes.seen.isEmpty())
         return false;

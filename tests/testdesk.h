@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QPushButton>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -105,6 +106,7 @@ public:
             if (!box)
                 return;
             seen << box->windowTitle() + "|" + box->text();
+            defaults << box->standardButton(box->defaultButton());
             if (QAbstractButton *button = box->button(answer))
                 button->click();
             else
@@ -113,6 +115,7 @@ public:
         timer.start(10);
     }
     QStringList seen;
+    QList<QMessageBox::StandardButton> defaults; // what Enter would have pressed
     QMessageBox::StandardButton answer;
 
 private:

@@ -187,7 +187,11 @@ private:
             press(arg == "minute" ? "btn_round_min" : "btn_round_circel");
         } else if (verb == "close") {
             boxes.answer = arg == "yes" ? QMessageBox::Yes : QMessageBox::No;
+            const int asked = boxes.seen.size();
             f.d.close();
+            // Yes to "the transmitter is running" asks for the stop.
+            if (arg == "yes" && boxes.seen.mid(asked).join('\n').contains("关闭窗口不会使其停止"))
+                ++stopsAsked;
             closed = true; // the program ends here
         } else {
             device(w);

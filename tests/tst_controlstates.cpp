@@ -1,5 +1,6 @@
 #include "testdesk.h"
 
+#include <QAbstractItemView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -10,15 +11,21 @@ namespace {
 const QString kGreyed = "color: rgb(208, 204, 188);";
 
 // Which of the controls the operator can use; each must also be drawn greyed
-// exactly when it is not usable.
+// exactly when it is not usable, except the send time and the table, which
+// stay readable while locked (the table refuses edits instead).
 QString usable(const TestDesk &d, std::initializer_list<const char *> names)
 {
     QString all;
     for (const char *name : names) {
         const QWidget *w = d.w<QWidget>(name);
-        if (w->isEnabled() == (w->styleSheet() == kGreyed))
+        bool on = w->isEnabled();
+        if (auto *view = qobject_cast<const QAbstractItemView *>(w))
+            on = on && view->editTriggers() != QAbstractItemView::NoEditTriggers;
+        const bool grey = w->styleSheet() == kGreyed;
+        const bool readable = QString(name) == "edt_send_time" || QString(name) == "tableView";
+        if (readable ? grey : on == grey)
             return QString(name) + " drawn as it is not";
-        all += w->isEnabled() ? '1' : '0';
+        all += on ? '1' : '0';
     }
     return all;
 }

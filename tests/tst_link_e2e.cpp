@@ -64,6 +64,9 @@ void LinkEndToEndTest::scanFindsTheAnsweringPortOrNone()
     QCOMPARE(commandCodes(f.tx(0)), QList<quint8>({ 0x02 }));
     QCOMPARE(commandCodes(f.tx(1)), QList<quint8>({ 0x02 }));
     QCOMPARE(commandCodes(f.tx(2)), QList<quint8>({ 0x02, 0x0A, 0x07, 0x07, 0x07 }));
+    // The view says what each port did, not only the file.
+    for (const QString &line : { f.tx(0).portPath() + "无应答", f.tx(1).portPath() + "应答无法识别" })
+        QVERIFY2(f.view().contains("系统信息->" + line), qPrintable(line));
 }
 
 void LinkEndToEndTest::statusBytePaintsTheWindow_data()

@@ -94,7 +94,15 @@ void TableTest::cellEditorsAndTheTotal()
         change(editor());
         QTest::keyClick(editor(), Qt::Key_Return);
     };
-    commit(0, 2, [](QWidget *e) { qobject_cast<QLineEdit *>(e)->setText("100"); });
+    // Whole seconds only: a fraction is not taken (Enter leaves the editor
+    // open, Escape keeps the 15 s), a letter typed is dropped.
+    commit(1, 2, [](QWidget *e) { qobject_cast<QLineEdit *>(e)->setText("1.5"); });
+    QVERIFY(view->viewport()->findChild<QLineEdit *>());
+    QTest::keyClick(view->viewport()->findChild<QLineEdit *>(), Qt::Key_Escape);
+    commit(0, 2, [](QWidget *e) {
+        qobject_cast<QLineEdit *>(e)->clear();
+        QTest::keyClicks(e, "1x00");
+    });
     QTRY_COMPARE(total(d), QString("00:01:55"));
     commit(1, 1, [](QWidget *e) { qobject_cast<QComboBox *>(e)->setCurrentIndex(12); });
     QTRY_COMPARE(column(d, 1)[1], QString("1/2"));
@@ -120,7 +128,11 @@ void TableTest::rowButtonsAndOutputMode()
     click(d, "btn_clear");
     click(d, "btn_import");
     QCOMPARE(d.tableModel->rowCount(), 127);
-    QCOMPARE(boxes.seen.size(), 3); // the export and the import said nothing
+    QCOMPARE(boxes.seen.size(), 3); // the export and the import said nothing but a line each
+    QVERIFY(
+        d.logLines.last().endsWith("已导入频率表" + QDir::toNativeSeparators(folder->file("long.FTB2")) + "，共127行"));
+    QVERIFY(d.logLines.at(d.logLines.size() - 2).contains("已导出频率表"));
+    QVERIFY(QFileInfo(d.dialogCalls.first().dir).isDir()); // the export's dialog starts in a real folder
 
     // Single output empties the table and its total.
     d.w<QRadioButton>("rBtn_single")->click();

@@ -1,3 +1,4 @@
+#include "transmission/sweepprogress.h"
 #include "transmission/timeutil.h"
 
 #include <QtTest>
@@ -186,6 +187,56 @@ private slots:
         TimeFields out = At(kUntouched);
         QCOMPARE(util.ParseTime(text, &out), accepted);
         QCOMPARE(util.FormatTime(out), accepted ? text : kUntouched);
+    }
+
+    // Where a run stands, from the payload a start sent and the device's clock
+    // (start at 1000). Rows: 1 Hz for 10, 20 and 30 s, seconds counted.
+    void sweepPosition_data()
+    {
+        QTest::addColumn<bool>("cyclic");
+        QTest::addColumn<double>("now");
+        QTest::addColumn<QString>("where"); // phase row rowLeft sweepLeft end, or the wait
+        QTest::newRow("waiting") << false << 995.5 << "wait 4.5";
+        QTest::newRow("first row") << false << 1000.0 << "1 0 10 60 1060";
+        QTest::newRow("second row") << false << 1015.0 << "1 1 15 45 1060";
+        QTest::newRow("last second") << false << 1059.5 << "1 2 0.5 0.5 1060";
+        QTest::newRow("single sweep ends") << false << 1060.0 << "2 -1 0 0 1060";
+        QTest::newRow("cyclic: before the wrap") << true << 1059.0 << "1 2 1 1 1060";
+        QTest::newRow("cyclic: across the wrap") << true << 1065.0 << "1 0 5 55 1120";
+        QTest::newRow("cyclic: third cycle") << true << 1135.0 << "1 1 15 45 1180";
+    }
+    void sweepPosition()
+    {
+        QFETCH(bool, cyclic);
+        QFETCH(double, now);
+        QFETCH(QString, where);
+        unsigned char payload[26] = { 0x01 };
+        const unsigned char rows[3] = { 10, 20, 30 };
+        for (int k = 0; k < 3; ++k) {
+            payload[8 + 6 * k + 1] = 13; // 8192 / 2^13 = 1 Hz
+            payload[8 + 6 * k + 5] = rows[k];
+        }
+        const SweepPosition at = PositionAt(PlanOfStart(payload, 26, false, cyclic, 1000), now);
+        const QString got = at.phase == SweepPosition::Waiting
+            ? QString("wait %1").arg(at.untilStart)
+            : QString("%1 %2 %3 %4 %5").arg(at.phase).arg(at.row).arg(at.rowLeft).arg(at.sweepLeft).arg(at.end);
+        QCOMPARE(got, where);
+    }
+
+    // Square waves count periods: 8 periods of 1/2 Hz last 16 s; a single
+    // frequency runs until stopped and counts up.
+    void sweepPlanFromPayload()
+    {
+        const unsigned char square[14] = { 0x01, 0, 0, 0, 0, 0, 0, 0, 0x00, 14, 0, 0, 0, 8 };
+        const SweepPlan plan = PlanOfStart(square, 14, true, false, 0);
+        QCOMPARE(plan.rows.value(0).frequency, 0.5f);
+        QCOMPARE(plan.sweepSeconds(), 16.0);
+        const unsigned char endless[14] = { 0x01, 0, 0, 0, 0, 0, 0, 0, 0x00, 0, 0x7F, 0xFF, 0xFF, 0xFF };
+        const SweepPosition at = PositionAt(PlanOfStart(endless, 14, false, true, 0), 4000.2);
+        QVERIFY(PlanOfStart(endless, 14, false, true, 0).endless);
+        QCOMPARE(at.phase, SweepPosition::Running);
+        QCOMPARE(at.sinceStart, 4000.2);
+        QCOMPARE(SpanText(30 * 3600 + 0.2), QString("30:00:01"));
     }
 };
 

@@ -2,6 +2,8 @@
 
 #include <QComboBox>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QTableView>
 
 namespace {
 
@@ -34,6 +36,7 @@ FaultSpec once(Fault kind, int delayMs = 0)
 
 const QString kMay17 = "2024/05/17 10:15:00";
 const QString kGpsQuestion = "提示|发射机GPS未锁定/未闰秒，无法与接收机同步，是否继续发射？";
+const QString kSendTimeQuestion = "提示|发送时间已过或距现在不足10秒，是否立即启动？";
 const QString kStarted = "系统信息->启动成功.";
 const QString kStopped = "系统信息->任务已停止.";
 enum Gps { Asked, Declined, Locked }; // Locked: with the leap second done
@@ -175,11 +178,17 @@ private slots:
         f.choose(output, signal, sendTime, mode);
         f.click("btn_start");
         QStringList boxes = gps == Locked ? QStringList() : QStringList(kGpsQuestion);
+        const QDateTime at = QDateTime::fromString(sendTime, "yyyy/MM/dd hh:mm:ss");
+        if (gps != Declined && at.isValid() && at < QDateTime::currentDateTime().addSecs(10))
+            boxes << kSendTimeQuestion;
         if (!box.isEmpty())
             boxes << "提示|" + box;
         QTRY_COMPARE(f.boxes.seen, boxes);
+        // A refusal's reason follows it in the view, as in its box.
+        const QStringList lines
+            = viewLine == kStarted ? QStringList(viewLine) : QStringList({ viewLine, "系统信息->" + box });
         if (!viewLine.isEmpty())
-            QTRY_COMPARE(f.view().last(), viewLine);
+            QTRY_COMPARE(f.view().mid(f.view().size() - lines.size()), lines);
         // Refused: the poll takes over again, with nothing more sent.
         QVERIFY(viewLine == kStarted || f.usable());
         QCOMPARE(sequence(tx), sent);
@@ -427,13 +436,132 @@ private slots:
         tx.setFault(0x05, once(Fault::Delay, 400));
         f.click("btn_start");
         QTRY_COMPARE(commandsOf(tx, 0x05), 1);
-        for (const char *locked : { "btn_start", "tableView", "btn_add", "btn_import", "cmb_signal", "edt_send_time" })
+        for (const char *locked : { "btn_start", "btn_add", "btn_import", "cmb_signal", "edt_send_time" })
             QVERIFY2(!f.enabled(locked), locked);
+        QCOMPARE(f.d.w<QTableView>("tableView")->editTriggers(), QAbstractItemView::NoEditTriggers);
         f.click("btn_start");
         f.d.tableModel->item(0, 1)->setText("2");
         f.d.addRow("4", "10");
         QTRY_VERIFY(f.view().contains(kStarted));
         QCOMPARE(sequence(tx), chain("05 00 00", "06 04", hex("01 14 18 05 11 0A 0F 00 00 0D 00 00 00 14")));
+    }
+
+    // The status bar follows the run on the transmitter's clock (not the
+    // PC's), marks the row being sent, and says when the sweep ended by itself.
+    void progressFollowsTheDeviceClock()
+    {
+        Desk f;
+        Transmitter &tx = f.tx();
+        tx.setClock(QDateTime(QDate(2030, 1, 1), QTime(0, 0)));
+        tx.setGpsLocked(true);
+        tx.setLeapDone(true);
+        QVERIFY(f.connectAndPoll(1));
+        auto *clock = f.d.w<QLineEdit>("edt_system_time");
+        QTRY_VERIFY(clock->text().startsWith("2030/01/01"));
+        TimeUtil time;
+        const QString sendTime = time.FormatTime(time.AddSeconds(time.ParseTime(clock->text()), 4));
+        f.choose("1:2 2:2 4:2", 0, sendTime);
+        f.click("btn_start");
+        QCOMPARE(f.boxes.seen, QStringList({ kSendTimeQuestion }));
+        QTRY_VERIFY(f.text("label_progress").startsWith("距发送 00:00:0"));
+        QVERIFY(f.text("label_progress").endsWith("（" + sendTime + " 开始）"));
+
+        // Every state painted until the end: the row shown is the row the
+        // device is sending, give or take the clock's one-second reading.
+        const QDateTime start = QDateTime::fromString(sendTime, "yyyy/MM/dd hh:mm:ss");
+        QSet<int> rows;
+        QString wrong;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                const QString text = f.text("label_progress");
+                const QRegularExpressionMatch m = QRegularExpression("^正在发送第(\\d)行").match(text);
+                if (m.hasMatch()) {
+                    const int row = m.captured(1).toInt() - 1;
+                    const double elapsed = start.msecsTo(tx.clock()) / 1000.0;
+                    if (elapsed < 2 * row - 1.1 || elapsed > 2 * row + 3.1 || f.d.tableModel->currentRow() != row)
+                        wrong
+                            = QString("%1 at %2 s, marked %3").arg(text).arg(elapsed).arg(f.d.tableModel->currentRow());
+                    rows << row;
+                }
+                return !wrong.isEmpty() || f.view().join('\n').contains("发射已结束");
+            },
+            20000));
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+        QCOMPARE(rows, QSet<int>({ 0, 1, 2 }));
+        QVERIFY(f.text("label_progress").startsWith("发射已结束 2030/01/01 00:00:"));
+        QCOMPARE(f.d.tableModel->currentRow(), -1);
+        QCOMPARE(commandsOf(tx, 0x04), 0);
+    }
+
+    // Before a step that cannot be undone the window asks, with the safe
+    // answer on Enter; Stop itself never asks.
+    void guardsAskBeforeIrreversibleSteps_data()
+    {
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QStringList>("asked");
+        QTest::addColumn<int>("chains");
+        QTest::addColumn<int>("stops");
+        QTest::addColumn<bool>("closed");
+        const QString sendTime = kSendTimeQuestion;
+        const QString gps = kGpsQuestion;
+        const QString running = "退出|发射机正在发射或等待发送，关闭窗口不会使其停止。";
+        const QString save = "退出|是否保存参数?";
+        const int no = QMessageBox::No, yes = QMessageBox::Yes;
+        QTest::newRow("passed send time: No") << "start" << no << QStringList { sendTime } << 0 << 0 << false;
+        QTest::newRow("passed send time: Yes") << "start" << yes << QStringList { sendTime } << 1 << 0 << false;
+        QTest::newRow("GPS not locked: No") << "start unlocked" << no << QStringList { gps } << 0 << 0 << false;
+        QTest::newRow("close while sending: Cancel")
+            << "close" << int(QMessageBox::Cancel) << QStringList { running } << 1 << 0 << false;
+        QTest::newRow("close, leave it running") << "close" << no << QStringList { running, save } << 1 << 0 << true;
+        QTest::newRow("stop and close") << "close" << yes << QStringList { running, save } << 1 << 1 << true;
+        QTest::newRow("stop and close, stop refused")
+            << "close refused" << yes << QStringList { running } << 1 << 1 << false;
+        QTest::newRow("close when idle: only the save question")
+            << "close idle" << no << QStringList { save } << 0 << 0 << true;
+    }
+    void guardsAskBeforeIrreversibleSteps()
+    {
+        QFETCH(QString, step);
+        QFETCH(int, answer);
+        QFETCH(QStringList, asked);
+        Desk f { QMessageBox::StandardButton(answer) };
+        Transmitter &tx = f.tx();
+        tx.setGpsLocked(!step.endsWith("unlocked"));
+        tx.setLeapDone(true);
+        QVERIFY(f.connectAndPoll(1));
+        f.d.show();
+        if (step.startsWith("start")) {
+            f.choose("single 1", 0, f.d.w<QLineEdit>("edt_system_time")->text());
+            if (step == "start unlocked")
+                f.d.w<QLineEdit>("edt_send_time")->clear();
+            f.click("btn_start");
+        } else {
+            if (step != "close idle") {
+                f.boxes.answer = QMessageBox::Yes;
+                QVERIFY(f.startSingle());
+                QTRY_VERIFY(tx.isTransmitting());
+                f.boxes.answer = QMessageBox::StandardButton(answer);
+            }
+            if (step == "close refused")
+                tx.setFault(0x04, once(Fault::Refuse));
+            f.boxes.seen.clear();
+            f.boxes.defaults.clear();
+            f.d.close();
+        }
+        QFETCH(bool, closed);
+        QTRY_COMPARE(f.boxes.seen, asked);
+        QTRY_COMPARE(f.d.isVisible(), !closed);
+        QFETCH(int, chains);
+        QTRY_COMPARE(commandsOf(tx, 0x01), chains);
+        QFETCH(int, stops);
+        QTRY_COMPARE(commandsOf(tx, 0x04), stops);
+        // Enter answers the guards with the step not taken.
+        const QMessageBox::StandardButton safe = step.startsWith("close") ? QMessageBox::Cancel : QMessageBox::No;
+        if (asked.first() != "退出|是否保存参数?")
+            QCOMPARE(f.boxes.defaults.first(), safe);
+        QTRY_COMPARE(f.view().contains("系统信息->停止未成功，窗口未关闭。"), step == "close refused");
+        QCOMPARE(f.d.isVisible(), !closed);
     }
 
     void syncDelay_data()
@@ -462,6 +590,9 @@ private slots:
         else
             QTRY_VERIFY(f.view().contains("系统信息->同步延时设置成功."));
         QVERIFY(f.usable());
+        QCOMPARE(f.text("label_delay"),
+            payload.isEmpty() ? QString("同步延时：本次运行未设置") : "同步延时：" + field + " ms（本次运行已设置）");
+        QCOMPARE(f.view().contains("系统信息->同步延时已设置为" + field + " ms"), !payload.isEmpty());
         QCOMPARE(sequence(f.tx()), payload.isEmpty() ? QList<QByteArray>() : QList<QByteArray>({ payload }));
     }
 

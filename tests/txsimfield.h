@@ -102,6 +102,7 @@ public:
         , warning(desk.w<QLabel>("label_warning_info"))
         , interrupt(desk.w<QLabel>("label_safe"))
         , start(desk.w<QPushButton>("btn_start"))
+        , progress(desk.w<QLabel>("label_progress"))
     {
         since.start();
         qApp->installEventFilter(this);
@@ -211,19 +212,27 @@ private:
         if (ready && armed)
             lie("idle and ready while the device holds a start");
         // The status shows a run's start or end one poll later.
-        const bool stale = (ready && running) || ((state == "待发送" || state == "工作中") && !armed && !running);
+        // So does the status bar's count of a run.
+        const QString bar = progress->text();
+        const bool stale = (ready && running) || ((state == "待发送" || state == "工作中") && !armed && !running)
+            || (bar.startsWith("距发送") && !armed) || (bar.startsWith("正在发送") && !running);
         if (!stale)
             staleSince = -1;
         else if (staleSince < 0)
             staleSince = since.elapsed();
         else if (since.elapsed() - staleSince > 3000)
-            lie(QString("%1 for over 3 s while the device %2").arg(state, running ? "runs" : "is idle"));
+            lie(QString("%1 (%2) for over 3 s while the device %3")
+                    .arg(state, bar.left(8),
+                        running     ? "runs"
+                            : armed ? "waits"
+                                    : "is idle"));
     }
 
     TestDesk &d;
     const std::vector<std::unique_ptr<Transmitter>> &sims;
     QLabel *gpsLock, *gpsLeap, *work, *warning, *interrupt;
     QPushButton *start;
+    QLabel *progress;
     QElapsedTimer since;
     QList<Status> answered;
     QList<quint8> delivered;

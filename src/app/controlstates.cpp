@@ -48,6 +48,7 @@ void SrcDesk::ShowDeviceStatus(const QString &text, StatusColour colour)
 void SrcDesk::ShowWorkStatus(const QString &text, StatusColour colour)
 {
     paint(ui->label_work_statu, text, colour);
+    ShowProgress();
 }
 
 void SrcDesk::ShowGpsStatus(const QString &text, StatusColour colour, int which)
@@ -128,9 +129,10 @@ void SrcDesk::PaintControls()
     for (QWidget *w :
         Widgets { ui->btn_round_min, ui->btn_round_circel, ui->btn_time_delay, ui->rBtn_single, ui->rBtn_continue })
         setSheet(w, sheet);
-    for (QWidget *w :
-        Widgets { ui->edt_send_time, ui->edt_time_delay, ui->cmb_signal, ui->cmb_freq, ui->cmb_model_scan })
+    for (QWidget *w : Widgets { ui->edt_time_delay, ui->cmb_signal, ui->cmb_freq, ui->cmb_model_scan })
         setSheet(w, fieldSheet);
+    // The send time of the run stays readable while it is locked.
+    setSheet(ui->edt_send_time, enable ? QString(kWhiteField) : QString(kEnabledText));
     for (QWidget *w : Widgets { ui->edt_send_time, ui->btn_round_min, ui->btn_round_circel, ui->edt_time_delay,
              ui->btn_time_delay, ui->rBtn_single, ui->rBtn_continue, ui->cmb_signal, ui->cmb_freq, ui->cmb_model_scan })
         w->setEnabled(enable);
@@ -138,11 +140,14 @@ void SrcDesk::PaintControls()
     // In single-frequency output the table keeps what the output mode gave it.
     if (!ui->rBtn_continue->isChecked())
         return;
-    setSheet(ui->tableView, enable ? QString(kWhiteField) : sheet);
+    // A locked table stays readable and scrollable, marking the row being
+    // sent; it only refuses edits.
+    setSheet(ui->tableView, enable ? QString(kWhiteField) : QString(kEnabledText));
     for (QWidget *w :
         Widgets { ui->btn_import, ui->btn_out, ui->btn_insert, ui->btn_add, ui->btn_delete, ui->btn_clear })
         setSheet(w, sheet);
-    ui->tableView->setEnabled(enable);
+    ui->tableView->setEditTriggers(
+        enable ? QAbstractItemView::EditTriggers(tableEditTriggers) : QAbstractItemView::NoEditTriggers);
     for (QWidget *w :
         Widgets { ui->btn_import, ui->btn_out, ui->btn_insert, ui->btn_add, ui->btn_delete, ui->btn_clear })
         w->setEnabled(enable);

@@ -739,6 +739,82 @@
         <source>发送时间无效，请按yyyy/MM/dd hh:mm:ss填写真实的日期和时间！</source>
         <translation>Invalid send time. Please enter a real date and time as yyyy/MM/dd hh:mm:ss!</translation>
     </message>
+    <message>
+        <source>发射已结束 %1</source>
+        <translation>Transmission ended at %1</translation>
+    </message>
+    <message>
+        <source>发射中，进度未知</source>
+        <translation>Transmitting; progress unknown</translation>
+    </message>
+    <message>
+        <source>正在发送 %1 Hz，已发送 %2</source>
+        <translation>Sending %1 Hz, for %2 so far</translation>
+    </message>
+    <message>
+        <source>正在发送第%1行 %2 Hz，本行剩余 %3，本轮剩余 %4，本轮结束 %5（循环扫频）</source>
+        <translation>Sending row %1, %2 Hz: %3 left in this row, %4 left in this cycle, cycle ends %5 (cyclic sweep)</translation>
+    </message>
+    <message>
+        <source>正在发送第%1行 %2 Hz，本行剩余 %3，全部剩余 %4，预计结束 %5</source>
+        <translation>Sending row %1, %2 Hz: %3 left in this row, %4 left in the sweep, planned end %5</translation>
+    </message>
+    <message>
+        <source>距发送 %1（%2 开始）</source>
+        <translation>Start in %1 (at %2)</translation>
+    </message>
+    <message>
+        <source>同步延时：本次运行未设置</source>
+        <translation>Sync delay: not set in this run</translation>
+    </message>
+    <message>
+        <source>同步延时：%1 ms（本次运行已设置）</source>
+        <translation>Sync delay: %1 ms (set in this run)</translation>
+    </message>
+    <message>
+        <source>同步延时已设置为%1 ms</source>
+        <translation>Sync delay set to %1 ms</translation>
+    </message>
+    <message>
+        <source>发送时间已过或距现在不足10秒，是否立即启动？</source>
+        <translation>The send time has passed or is less than 10 s away. Start at once?</translation>
+    </message>
+    <message>
+        <source>停止未成功，窗口未关闭。</source>
+        <translation>The stop did not succeed; the window stays open.</translation>
+    </message>
+    <message>
+        <source>发射机正在发射或等待发送，关闭窗口不会使其停止。</source>
+        <translation>The transmitter is transmitting or waiting to send; closing the window does not stop it.</translation>
+    </message>
+    <message>
+        <source>停止并关闭</source>
+        <translation>Stop and close</translation>
+    </message>
+    <message>
+        <source>关闭，保持发射</source>
+        <translation>Close, leave it running</translation>
+    </message>
+    <message>
+        <source>关闭窗口，发射机继续发射</source>
+        <translation>Window closed; the transmitter left running</translation>
+    </message>
+    <message>
+        <source>%1应答无法识别</source>
+        <translation>%1: answer not understood</translation>
+    </message>
+    <message>
+        <source>%1无应答</source>
+        <translation>%1: no answer</translation>
+    </message>
+    <message>
+        <source>已导入频率表%1，共%2行</source>
+        <translation>Frequency table %1 imported, %2 rows</translation>
+    </message>
+    <message>
+        <source>已导出频率表%1</source>
+        <translation>Frequency table exported to %1</translation>
+    </message>
 </context>
 <context>
     <name>TableModel</name>

@@ -7,6 +7,7 @@
 #include "table/tablefile.h"
 #include "table/tablemodel.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QDate>
 #include <QMessageBox>
@@ -62,6 +63,31 @@ bool isPlainFileName(const QString &name)
 
 void SrcDesk::closeEvent(QCloseEvent *event)
 {
+    if (closeAfterStop && stepCommand != 0) {
+        // The stop asked for by the close question is still on its way.
+        event->ignore();
+        return;
+    }
+    if (!closeAfterStop && StartMayBeHeld()) {
+        QMessageBox box(QMessageBox::Warning, tr("退出"), tr("发射机正在发射或等待发送，关闭窗口不会使其停止。"),
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
+        box.button(QMessageBox::Yes)->setText(tr("停止并关闭"));
+        box.button(QMessageBox::No)->setText(tr("关闭，保持发射"));
+        box.setDefaultButton(QMessageBox::Cancel);
+        const int answer = box.exec();
+        if (answer == QMessageBox::Yes) {
+            closeAfterStop = true;
+            event->ignore();
+            on_btn_stop_clicked();
+            return;
+        }
+        if (answer != QMessageBox::No) {
+            event->ignore();
+            return;
+        }
+        WriteLogFile(tr("关闭窗口，发射机继续发射"));
+    }
+    closeAfterStop = false;
     // A refused firmware ends the run without touching the saved settings.
     if (versionCompatible) {
         const QMessageBox::StandardButton answer

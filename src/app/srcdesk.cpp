@@ -3,10 +3,12 @@
 
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QRegExp>
 #include <QRegExpValidator>
 #include <QSerialPort>
 #include <QStandardItemModel>
+#include <QStatusBar>
 #include <QStringListModel>
 #include <QTimer>
 
@@ -54,9 +56,10 @@ SrcDesk::SrcDesk(QWidget *parent)
     connect(responseTimer, &QTimer::timeout, this, &SrcDesk::serialTimeOut);
     connect(pollTimer, &QTimer::timeout, this, &SrcDesk::TimeUpdate);
     connect(stepTimer, &QTimer::timeout, this, &SrcDesk::DeferredStep);
-    // Only the default delegate's editors (the sending time) move the total.
-    connect(ui->tableView->itemDelegate(), SIGNAL(closeEditor(QWidget *, QAbstractItemDelegate::EndEditHint)), this,
-        SLOT(onTableItemChanged()));
+    connect(progressTimer, &QTimer::timeout, this, &SrcDesk::ShowProgress);
+    // Only the sending time's editor moves the total.
+    connect(ui->tableView->itemDelegateForColumn(2), SIGNAL(closeEditor(QWidget *, QAbstractItemDelegate::EndEditHint)),
+        this, SLOT(onTableItemChanged()));
 }
 
 SrcDesk::~SrcDesk()
@@ -65,6 +68,7 @@ SrcDesk::~SrcDesk()
     delete responseTimer;
     delete pollTimer;
     delete stepTimer;
+    delete progressTimer;
     delete ui;
     delete[] pendingFrame;
 }
@@ -87,6 +91,8 @@ void SrcDesk::init()
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setItemDelegateForColumn(0, new LocalDelegate(view));
     view->setItemDelegateForColumn(1, new ComboBoxDelegate(view));
+    view->setItemDelegateForColumn(2, new SecondsDelegate(view));
+    tableEditTriggers = view->editTriggers();
     view->setModel(tableModel);
     view->setColumnHidden(3, true);
     view->setColumnHidden(4, true);
@@ -97,6 +103,18 @@ void SrcDesk::init()
     stepTimer = new QTimer(this);
     // A coarse timer may fire the operator's 200 ms up to 5 % late.
     stepTimer->setTimerType(Qt::PreciseTimer);
+    progressTimer = new QTimer(this);
+    progressTimer->setInterval(250);
+
+    // The run's progress and the delay the device acknowledged, at the foot
+    // of the window.
+    progressLabel = new QLabel(this);
+    progressLabel->setObjectName("label_progress");
+    delayLabel = new QLabel(this);
+    delayLabel->setObjectName("label_delay");
+    statusBar()->addWidget(progressLabel, 1);
+    statusBar()->addPermanentWidget(delayLabel);
+    ShowDelay();
 
     logLines.clear();
     logModel = new LogListModel(this);

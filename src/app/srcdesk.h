@@ -13,9 +13,11 @@
 #include <functional>
 
 #include "EM/csamt_pub.h"
+#include "transmission/sweepprogress.h"
 #include "transmission/timeutil.h"
 
 class QCloseEvent;
+class QLabel;
 class QStringListModel;
 class QTimer;
 class TableModel;
@@ -105,6 +107,12 @@ public:
     void SetTimeDelay();
     void SendStartSignal();
 
+    // The run as the transmitter carries it out (transmission/progress.cpp)
+    void ShowProgress();
+    // Seconds since the epoch on the transmitter's clock: the PC's clock set
+    // by the last GPS time the device reported.
+    double DeviceClock() const;
+
     // Settings file (app/settings.cpp)
     void SaveSettings(bool save);
 
@@ -150,6 +158,8 @@ protected:
     QTimer *responseTimer = nullptr;
     QTimer *pollTimer = nullptr;
     QTimer *stepTimer = nullptr;
+    // What the table answers to while it may be edited; none while a run holds it.
+    int tableEditTriggers = 0;
     QByteArray receiveBuffer;
     int responseTicks = 0;
     QStringListModel *logModel = nullptr;
@@ -234,6 +244,28 @@ protected:
     void StopUnconfirmed();
     void ShowStateUnknown();
     void StepExchangeLost();
+    bool SendTimeTooSoon();
+    // The device may send or be about to: closing the window does not stop it.
+    bool StartMayBeHeld() const;
+    // The close question's "stop and close": the window closes once the stop
+    // is confirmed.
+    bool closeAfterStop = false;
+
+    // Progress of the run (transmission/progress.cpp).
+    SweepPlan sentPlan; // of the start parameters whose answer is awaited
+    SweepPlan runPlan; // accepted by the device
+    bool deviceWorking = false; // the last status answer said so
+    bool stopSent = false; // since the run was accepted: its end is then no news
+    double clockOffset = 0; // transmitter's clock minus the PC's, seconds
+    QString endedText;
+    QString delaySent, delayAcked; // milliseconds as typed; acknowledged in this run
+    QLabel *progressLabel = nullptr;
+    QLabel *delayLabel = nullptr;
+    QTimer *progressTimer = nullptr;
+    QString ClockText(double seconds) const;
+    void NoteDeviceWorking(bool working);
+    void NoteGpsClock(const QString &text);
+    void ShowDelay();
 
 private:
     void init();

@@ -2,8 +2,6 @@
 #include "commands/commandset.h"
 #include "link/framecodec.h"
 
-#include <QDateTime>
-
 #include <stdexcept>
 
 void SrcDesk::PollDeviceStatus()
@@ -68,12 +66,13 @@ void SrcDesk::ApplyDeviceStatus()
             ShowWorkStatus(tr("空闲"), 0);
         EnableStartStop(true, armUnknown);
         EnableSettings(true);
-    } else if (pendingStartAt > 0 && QDateTime::currentSecsSinceEpoch() > pendingStartAt + kStartReportedSec) {
-        // Past its moment and still not transmitting: the run ended while
-        // the link was down, or the device's clock is not the PC's. Either
+    } else if (pendingStartAt > 0 && DeviceClock() > double(pendingStartAt + kStartReportedSec)) {
+        // Past its moment on the device's clock and still not transmitting:
+        // the run ended while the link was down, or the clock jumped. Either
         // way the window cannot say the start still waits.
         transmitting = false;
         armUnknown = true;
+        runPlan = SweepPlan();
         ShowStateUnknown();
         EnableStartStop(true, true);
         EnableSettings(true);
@@ -84,6 +83,7 @@ void SrcDesk::ApplyDeviceStatus()
         // answer never came has blanked it, so it can still be stopped.
         ShowPendingStart();
     }
+    NoteDeviceWorking(bits[7]);
 
     gpsLocked = bits[6];
     ShowGpsStatus(gpsLocked ? tr("已锁定") : tr("未锁定"), gpsLocked ? 1 : 2, 1);

@@ -60,6 +60,9 @@ void SrcDesk::DispatchResponse()
             transmitting = true;
             armUnknown = false;
             stopOwed = false;
+            runPlan = sentPlan;
+            stopSent = false;
+            endedText.clear();
             ShowPendingStart();
             LogToView(LogSystemInfo, tr("启动成功."));
             LogToFile(tr("启动成功"));
@@ -79,6 +82,9 @@ void SrcDesk::DispatchResponse()
             // set, it would keep the status poll from showing the idle state.
             transmitting = false;
             armUnknown = false;
+            runPlan = SweepPlan();
+            deviceWorking = false;
+            endedText.clear();
             EnableStartStop(true, false);
             EnableSettings(true);
             ShowWorkStatus(tr("空闲"), 0);
@@ -139,6 +145,10 @@ void SrcDesk::DispatchResponse()
         if (accepted(CommandCode::SyncDelay)) {
             LogToView(LogSystemInfo, tr("同步延时设置成功."));
             LogToFile(tr("同步延时设置成功"));
+            // The value the device holds now, which a restored field may not show.
+            delayAcked = delaySent;
+            ReportStep(tr("同步延时已设置为%1 ms").arg(delayAcked));
+            ShowDelay();
         } else {
             LogToView(LogSystemInfo, tr("同步延时设置失败！"));
             LogToFile(tr("同步延时设置失败"));

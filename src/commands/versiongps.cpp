@@ -77,6 +77,7 @@ void SrcDesk::ShowGpsTime()
     const QString text
         = tr("%1%2/%3/%4 %5:%6:%7").arg(fields[0], fields[1], fields[2], fields[3], fields[4], fields[5], fields[6]);
     ui->edt_system_time->setText(text);
+    NoteGpsClock(text);
     if (ui->edt_send_time->text().isEmpty())
         ui->edt_send_time->setText(text);
 }

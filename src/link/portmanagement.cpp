@@ -203,6 +203,8 @@ void SrcDesk::ShowLinkLoss()
     ShowWorkStatus(QString(), 0);
     ShowGpsStatus(QString(), 0, 1);
     ShowGpsStatus(QString(), 0, 2);
+    // Whatever the device does now, the window no longer sees it.
+    deviceWorking = false;
 }
 
 void SrcDesk::TimeUpdate()

@@ -164,6 +164,7 @@ void SrcDesk::serialTimeOut()
                 PaintControls();
                 StartPolling();
             } else if (CommandState == 0) {
+                LogToView(LogSystemInfo, tr("%1应答无法识别").arg(serialPort->portName()));
                 ++portIndex;
                 if (portIndex < foundPorts.size()) {
                     OpenPort();
@@ -183,6 +184,7 @@ void SrcDesk::serialTimeOut()
     StopResponseTimer();
     switch (CommandState) {
     case 0:
+        LogToView(LogSystemInfo, tr("%1无应答").arg(serialPort->portName()));
         ++portIndex;
         ClosePort();
         if (portIndex < foundPorts.size()) {

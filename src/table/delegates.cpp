@@ -2,6 +2,9 @@
 
 #include <QComboBox>
 #include <QIcon>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QPainter>
 #include <QStandardItemModel>
 
@@ -58,4 +61,21 @@ void ComboBoxDelegate::updateEditorGeometry(
     QWidget *editor, const QStyleOptionViewItem &option, const QModelIndex &) const
 {
     editor->setGeometry(option.rect);
+}
+
+QWidget *SecondsDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &) const
+{
+    auto *edit = new QLineEdit(parent);
+    // Nine digits stay within what a row's count of seconds can hold.
+    edit->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]{1,9}"), edit));
+    return edit;
+}
+
+void SecondsDelegate::setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const
+{
+    auto *edit = static_cast<QLineEdit *>(editor);
+    // An emptied cell keeps the time it had.
+    if (!edit->hasAcceptableInput())
+        return;
+    model->setData(index, QString::number(edit->text().toLongLong()), Qt::EditRole);
 }

@@ -8,6 +8,7 @@
 #include "table/tablemodel.h"
 #include "ui_srcdesk.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -49,7 +50,10 @@ QString SrcDesk::ChooseTableFile(bool forReading)
     // A No to the question below offers the dialog again, as its own would.
     if (!forReading) {
         for (;;) {
-            QString name = AskTableFileName(false, "Save File", "/transParam", kFilter);
+            // Where that folder does not exist (the root, on Linux) the
+            // dialog starts beside the program instead.
+            const QString dir = QFileInfo("/transParam").isDir() ? QString("/transParam") : AppFolder();
+            QString name = AskTableFileName(false, "Save File", dir, kFilter);
             if (name.isEmpty() || !QFileInfo(name).suffix().isEmpty())
                 return name;
             name += ".FTB2";
@@ -96,6 +100,7 @@ void SrcDesk::on_btn_import_clicked()
     }
     SyncFreqTable(false);
     ui->label_total_sec->setText(tableModel->totalText);
+    ReportStep(tr("已导入频率表%1，共%2行").arg(QDir::toNativeSeparators(tableOpenDir)).arg(tableModel->rowCount()));
 }
 
 void SrcDesk::on_btn_out_clicked()
@@ -105,8 +110,10 @@ void SrcDesk::on_btn_out_clicked()
     const QString target = ChooseTableFile(false);
     if (!target.isEmpty()) {
         BuildFreqTable();
-        if (SaveFreqTableFile(target, &freqTable))
+        if (SaveFreqTableFile(target, &freqTable)) {
+            ReportStep(tr("已导出频率表%1").arg(QDir::toNativeSeparators(target)));
             return;
+        }
     }
     QMessageBox::warning(this, tr("提示"), tr("文件导出失败！"), QMessageBox::Ok);
 }

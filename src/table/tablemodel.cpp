@@ -1,5 +1,7 @@
 #include "table/tablemodel.h"
 
+#include <QBrush>
+#include <QColor>
 #include <QStringList>
 
 #include <cfloat>
@@ -47,7 +49,30 @@ QVariant TableModel::data(const QModelIndex &index, int role) const
 {
     if (role == Qt::TextAlignmentRole)
         return int(Qt::AlignHCenter | Qt::AlignVCenter);
+    if (role == Qt::BackgroundRole && index.row() == sendingRow && sendingRow >= 0)
+        return QBrush(QColor(255, 226, 140));
     return QStandardItemModel::data(index, role);
+}
+
+QString TableModel::frequencyText(float frequency)
+{
+    // Only a true fraction of a hertz takes the 1/N form; 0 or a negative
+    // value would otherwise show as a nonsense divisor.
+    if (frequency > 0.0f && frequency < 1.0f)
+        return tr("1/%1").arg(QString::number(fractionDivisor(frequency), 'f', 0));
+    return tr("%1").arg(double(frequency), 0, 'g', 6);
+}
+
+void TableModel::setCurrentRow(int row)
+{
+    if (row == sendingRow)
+        return;
+    const int old = sendingRow;
+    sendingRow = row;
+    for (int changed : { old, row }) {
+        if (changed >= 0 && changed < rowCount())
+            emit dataChanged(index(changed, 0), index(changed, columnCount() - 1), { Qt::BackgroundRole });
+    }
 }
 
 QString TableModel::cellText(int row, int column) const
@@ -108,16 +133,9 @@ void TableModel::insertDefaultRow(int row)
 void TableModel::insertEntryRow(int row, const freq_item &entry)
 {
     const int seconds = csamt_trunc_int32(double(entry.send_time) + 0.5);
-    QString frequencyText;
-    // Only a true fraction of a hertz takes the 1/N form; 0 or a negative
-    // value would otherwise show as a nonsense divisor.
-    if (entry.freq > 0.0f && entry.freq < 1.0f)
-        frequencyText = tr("1/%1").arg(QString::number(fractionDivisor(entry.freq), 'f', 0));
-    else
-        frequencyText = tr("%1").arg(double(entry.freq), 0, 'g', 6);
     insertCells(row,
-        { QString::number(row + 1), frequencyText, QString::number(seconds), QString::number(entry.period_num),
-            QString::number(entry.sample_rate) });
+        { QString::number(row + 1), frequencyText(entry.freq), QString::number(seconds),
+            QString::number(entry.period_num), QString::number(entry.sample_rate) });
     setRunningTotal(runningSeconds + seconds);
 }
 

@@ -19,6 +19,12 @@ public:
 
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
+    // A frequency as the table writes it: 1/N below 1 Hz.
+    static QString frequencyText(float frequency);
+    // The row the transmitter is sending, marked in the table; -1 for none.
+    void setCurrentRow(int row);
+    int currentRow() const { return sendingRow; }
+
     float frequency(int row) const;
     float sendTime(int row) const;
     int periodCount(int row) const;
@@ -39,6 +45,7 @@ private:
     // Kept in 64 bits: imported or typed sending times can sum past what an
     // int holds; totalSeconds then shows the nearest value it can.
     qint64 runningSeconds = 0;
+    int sendingRow = -1;
     void setRunningTotal(qint64 seconds);
     QString cellText(int row, int column) const;
     void insertCells(int row, const QStringList &texts);

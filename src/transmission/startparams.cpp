@@ -77,6 +77,7 @@ bool SrcDesk::StartSettingsRefused()
 
     linkIdle = true;
     LogToView(LogSystemInfo, tr("警告：启动失败！"));
+    LogToView(LogSystemInfo, message);
     LogToFile(message);
     QMessageBox::warning(this, tr("提示"), message, QMessageBox::Ok);
     busy = false;
@@ -153,6 +154,7 @@ void SrcDesk::SendStartParameters()
     if (!message.isEmpty()) {
         StopResponseTimer();
         LogToView(LogSystemInfo, tr("警告：启动失败！"));
+        LogToView(LogSystemInfo, message);
         LogToFile(tr("启动参数组装失败！"));
         QMessageBox::warning(this, tr("提示"), message, QMessageBox::Ok);
         // The chain ends here; the status poll takes over again.
@@ -161,6 +163,10 @@ void SrcDesk::SendStartParameters()
         return;
     }
 
+    // A moment already past starts the run as soon as the device has it.
+    const double startsAt = qMax(double(pendingStartAt), std::floor(DeviceClock()));
+    sentPlan = PlanOfStart(payload, length, ui->cmb_signal->currentIndex() == 0,
+        ui->rBtn_single->isChecked() || ui->cmb_model_scan->currentIndex() == 1, startsAt);
     SetPendingFrame(out, EncodeFrame(out, payload, length));
     LogToFile(tr("启动参数组装成功，开始发送"));
     linkIdle = false;

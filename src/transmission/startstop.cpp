@@ -15,11 +15,24 @@ void SrcDesk::on_btn_start_clicked()
     // that still arrives is not a second start.
     if (stepCommand != 0 || !versionCompatible)
         return;
+    // Enter must not transmit unsynchronised, nor at a moment already gone.
     if (!(gpsLocked && gpsLeapDone)) {
-        const QMessageBox::StandardButton answer = QMessageBox::warning(this, tr("提示"),
-            tr("发射机GPS未锁定/未闰秒，无法与接收机同步，是否继续发射？"), QMessageBox::Yes | QMessageBox::No);
+        const QMessageBox::StandardButton answer
+            = QMessageBox::warning(this, tr("提示"), tr("发射机GPS未锁定/未闰秒，无法与接收机同步，是否继续发射？"),
+                QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
         if (answer != QMessageBox::Yes)
             return;
+    }
+    if (SendTimeTooSoon()) {
+        const QMessageBox::StandardButton answer = QMessageBox::warning(this, tr("提示"),
+            tr("发送时间已过或距现在不足10秒，是否立即启动？"), QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        if (answer != QMessageBox::Yes)
+            return;
+    }
+    // The poll ran while a question was open: what it painted since stands.
+    if (stepCommand != 0 || !versionCompatible || !ui->btn_start->isEnabled()) {
+        ReportStep(tr("启动已取消."));
+        return;
     }
     WriteLogFile(tr("启动发射"));
     busy = true;
@@ -29,6 +42,21 @@ void SrcDesk::on_btn_start_clicked()
     if (!responseTimer->isActive())
         CommandState = 4;
     stepTimer->start(kStepDelayMs);
+}
+
+// A typed send time less than 10 s ahead of the transmitter's clock; an
+// empty field means now, which the operator chose.
+bool SrcDesk::SendTimeTooSoon()
+{
+    TimeFields at;
+    if (!timeUtil.ParseTime(ui->edt_send_time->text(), &at))
+        return false;
+    return double(timeUtil.ToTimeT(at)) < DeviceClock() + 10;
+}
+
+bool SrcDesk::StartMayBeHeld() const
+{
+    return versionCompatible && (transmitting || deviceWorking || armUnknown || stepCommand == 4);
 }
 
 void SrcDesk::on_btn_stop_clicked()
@@ -73,6 +101,7 @@ void SrcDesk::SendStop()
     if (!receiveBuffer.isEmpty())
         receiveBuffer.clear();
     linkIdle = false;
+    stopSent = true;
     const unsigned char payload[1] = { CommandCode::Stop };
     SetPendingFrame(out, EncodeFrame(out, payload, sizeof payload));
     SendCommand();
@@ -120,6 +149,8 @@ void SrcDesk::DeferredStep()
         return;
     }
 
+    // A plan shown from here on is this start's, once accepted.
+    runPlan = SweepPlan();
     // The one snapshot of the table the start sends; the table is locked
     // until the chain ends.
     LogToFile(tr("更新启动参数!"));
@@ -135,6 +166,16 @@ void SrcDesk::EndStep(int command)
         return;
     stepCommand = 0;
     PaintControls();
+    if (command != 3 || !closeAfterStop)
+        return;
+    // Closed only once the device said it stopped; otherwise the operator
+    // still has a window to see and stop it from.
+    if (StartMayBeHeld()) {
+        closeAfterStop = false;
+        ReportStep(tr("停止未成功，窗口未关闭。"));
+        return;
+    }
+    QTimer::singleShot(0, this, &QWidget::close);
 }
 
 // A line of how an operator's step ended, for the view and the day's record.

@@ -37,6 +37,7 @@ void SrcDesk::SetSweepMode()
     if (!single && rows <= 0) {
         linkIdle = true;
         LogToView(LogSystemInfo, tr("警告：启动失败！"));
+        LogToView(LogSystemInfo, tr("频率表不能为空！"));
         QMessageBox::warning(this, tr("提示"), tr("频率表不能为空！"), QMessageBox::Ok);
         LogToFile(tr("当前扫频模式且频率表为空，停止特殊设置"));
         busy = false;
@@ -94,6 +95,7 @@ void SrcDesk::SetTimeDelay()
 
     LogToFile(tr("设置同步延时"));
     CommandState = 6;
+    delaySent = ui->edt_time_delay->text();
     linkIdle = false;
 
     bool fits = false;
