@@ -120,10 +120,10 @@ void ControlStatesTest::repaintingTheSameStatesRestylesNothing()
     d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&d));
     const auto paintIdle = [&d] {
-        d.ShowDeviceStatus("已连接", 1);
-        d.ShowWorkStatus("空闲", 0);
-        d.ShowGpsStatus("未锁定", 2, 1);
-        d.ShowGpsStatus("未闰秒", 2, 2);
+        d.ShowDeviceStatus("已连接", ColourGreen);
+        d.ShowWorkStatus("空闲", ColourBlack);
+        d.ShowGpsStatus("未锁定", ColourRed, GpsLockLabel);
+        d.ShowGpsStatus("未闰秒", ColourRed, GpsLeapLabel);
         d.EnableStartStop(true, false);
         d.EnableSettings(true);
     };

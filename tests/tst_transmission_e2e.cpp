@@ -233,7 +233,7 @@ private slots:
 
         // Once the label has been emptied, as a lost link does, the next status
         // must paint the idle device again, not wait for a start called off.
-        f.d.ShowWorkStatus(QString(), 0);
+        f.d.ShowWorkStatus(QString(), ColourBlack);
         f.d.EnableStartStop(false, false);
         QVERIFY(f.awaitPolls(1, 2000));
         QCOMPARE(f.text("label_work_statu"), QString("空闲"));
@@ -394,7 +394,7 @@ private slots:
         Desk f;
         Transmitter &tx = f.tx();
         QVERIFY(f.connectAndPoll(1));
-        QTRY_VERIFY(!f.d.responseTimer->isActive() && f.d.CommandState == 5);
+        QTRY_VERIFY(!f.d.responseTimer->isActive() && f.d.CommandState == StateDeviceStatus);
         f.choose("single 1", 0, kMay17);
         if (stopWhen == "poll open") {
             tx.setFault(0x07, once(Fault::Delay, 600));
@@ -632,7 +632,7 @@ private slots:
         tx.setFault(0x07, once(Fault::Delay, 600));
         const int polls = commandsOf(tx, 0x07);
         QTRY_VERIFY_WITH_TIMEOUT(commandsOf(tx, 0x07) > polls, 3000);
-        QVERIFY(f.d.responseTimer->isActive() && f.d.CommandState == 5);
+        QVERIFY(f.d.responseTimer->isActive() && f.d.CommandState == StateDeviceStatus);
         f.click(qPrintable(button));
         const bool start = button == "btn_start";
         QTRY_VERIFY(f.view().contains(start ? kStarted : kStopped));

@@ -15,9 +15,9 @@ const char *const kWhiteField = "background-color: rgb(255, 255, 255);";
 QString colourSheet(StatusColour colour)
 {
     switch (colour) {
-    case 1:
+    case ColourGreen:
         return "color: rgb(0, 170, 0);";
-    case 2:
+    case ColourRed:
         return "color: rgb(255, 0, 0);";
     default:
         return "color: rgb(0, 0, 0);";
@@ -51,9 +51,9 @@ void SrcDesk::ShowWorkStatus(const QString &text, StatusColour colour)
     ShowProgress();
 }
 
-void SrcDesk::ShowGpsStatus(const QString &text, StatusColour colour, int which)
+void SrcDesk::ShowGpsStatus(const QString &text, StatusColour colour, GpsLabel which)
 {
-    paint(which == 1 ? ui->label_gps_lock : ui->label_gps_sec, text, colour);
+    paint(which == GpsLockLabel ? ui->label_gps_lock : ui->label_gps_sec, text, colour);
 }
 
 void SrcDesk::ShowVersion(const QString &text, StatusColour colour)
@@ -105,7 +105,7 @@ void SrcDesk::EnableSettings(bool enable)
 // connected firmware is refused (nothing may be sent to it).
 void SrcDesk::PaintControls()
 {
-    const bool stepOpen = stepCommand != 0;
+    const bool stepOpen = stepCommand != NoStep;
     const bool canStart = wantStart && versionCompatible && !stepOpen;
     const bool canStop = versionCompatible && (wantStop || stepOpen);
     setSheet(ui->btn_start, canStart ? kEnabledText : kGreyedText);

@@ -19,9 +19,8 @@ private:
 };
 
 // The log's lines. The view's relayout after each appended line asks for the
-// index of every row; the inherited lookup makes two virtual calls per row,
-// and even one call into the list's row count is a twentieth of what a line
-// costs at 100,000 lines, so the count is kept here.
+// index of every row, so the lookup is a bounds check against a count kept
+// here rather than calls into the list.
 class LogListModel : public QStringListModel
 {
 public:

@@ -19,9 +19,8 @@ void SrcDesk::LogToView(LogCategory category, const QString &text)
         line = tr("%1系统信息->%2").arg(prefix, text);
     logLines.append(line);
 
-    // One row at a time: refilling the whole model made every line cost the
-    // length of the run. An operator's edit in the view still does not
-    // outlive the next line, as it did when the model was refilled.
+    // One row at a time, so a line costs the same however long the run; an
+    // operator's edit in the view does not outlive the next line.
     const int row = logModel->rowCount();
     restoringLogView = true;
     logModel->insertRows(row, 1);
@@ -55,7 +54,7 @@ void SrcDesk::NoteLogViewEdit(const QModelIndex &first, const QModelIndex &last)
 void SrcDesk::LogToFile(const QString &text)
 {
     // The once-a-second status poll stays out of the file.
-    if (CommandState == 5)
+    if (CommandState == StateDeviceStatus)
         return;
     WriteLogFile(text);
 }

@@ -63,7 +63,7 @@ bool isPlainFileName(const QString &name)
 
 void SrcDesk::closeEvent(QCloseEvent *event)
 {
-    if (closeAfterStop && stepCommand != 0) {
+    if (closeAfterStop && stepCommand != NoStep) {
         // The stop asked for by the close question is still on its way.
         event->ignore();
         return;

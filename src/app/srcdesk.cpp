@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QRadioButton>
 #include <QRegExp>
 #include <QRegExpValidator>
 #include <QSerialPort>
@@ -52,18 +53,20 @@ SrcDesk::SrcDesk(QWidget *parent)
     LogToFile(tr("应用启动!"));
     init();
 
-    connect(ui->rBtn_single, SIGNAL(toggled(bool)), this, SLOT(onModelChanged(bool)));
+    connect(ui->rBtn_single, &QRadioButton::toggled, this, &SrcDesk::onModelChanged);
     connect(responseTimer, &QTimer::timeout, this, &SrcDesk::serialTimeOut);
     connect(pollTimer, &QTimer::timeout, this, &SrcDesk::TimeUpdate);
     connect(stepTimer, &QTimer::timeout, this, &SrcDesk::DeferredStep);
     connect(progressTimer, &QTimer::timeout, this, &SrcDesk::ShowProgress);
     // Only the sending time's editor moves the total.
-    connect(ui->tableView->itemDelegateForColumn(2), SIGNAL(closeEditor(QWidget *, QAbstractItemDelegate::EndEditHint)),
-        this, SLOT(onTableItemChanged()));
+    connect(ui->tableView->itemDelegateForColumn(2), &QAbstractItemDelegate::closeEditor, this,
+        &SrcDesk::onTableItemChanged);
 }
 
 SrcDesk::~SrcDesk()
 {
+    // Children, but they go first: the port and the timers signal into this
+    // window, which is no longer whole once its children are deleted.
     delete serialPort;
     delete responseTimer;
     delete pollTimer;
@@ -132,7 +135,7 @@ void SrcDesk::init()
     }
     ui->cmb_signal->setCurrentIndex(3);
 
-    for (int i = 0; i < 26; ++i)
+    for (int i = 0; i < kLadderSteps; ++i)
         freqLadder[i] = float(8192.0 * std::pow(2.0, -i));
 
     setDropDownRowHeight(ui->cmb_model_scan);

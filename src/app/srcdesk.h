@@ -13,6 +13,7 @@
 #include <functional>
 
 #include "EM/csamt_pub.h"
+#include "commands/commandset.h"
 #include "transmission/sweepprogress.h"
 #include "transmission/timeutil.h"
 
@@ -29,8 +30,28 @@ class SrcDesk;
 // What a log view line reports: 0 and 2 are in use, 1 and 3 are reserved.
 enum LogCategory : int { LogUserOperation = 0, LogCommunication = 1, LogSystemInfo = 2, LogDebugInfo = 3 };
 
-// 1 green, 2 red, anything else black.
-using StatusColour = int;
+// The exchange whose answer is awaited (`CommandState`); 7 is not used.
+enum CommandStateId : int {
+    StateConnectionTest = 0,
+    StateStartSignal = 1,
+    StateStartParameters = 2,
+    StateStop = 3,
+    StateSweepMode = 4,
+    StateDeviceStatus = 5,
+    StateSyncDelay = 6,
+    StateVersion = 8,
+    StateGpsTime = 9,
+};
+
+// The operator's step a button defers (`stepCommand`): the exchange it begins
+// with, the start by its first command.
+enum StepId : int { NoStep = 0, StepStop = StateStop, StepStart = StateSweepMode, StepDelay = StateSyncDelay };
+
+// The colour of a status label's text.
+enum StatusColour : int { ColourBlack = 0, ColourGreen = 1, ColourRed = 2 };
+
+// Which GPS label ShowGpsStatus paints.
+enum GpsLabel : int { GpsLockLabel = 1, GpsLeapLabel = 2 };
 
 // The one window of SourceDesk and the controller of the whole program.
 // Each subsystem's member functions live in that subsystem's folder.
@@ -49,7 +70,7 @@ public:
     // Control states (app/controlstates.cpp)
     void ShowDeviceStatus(const QString &text, StatusColour colour);
     void ShowWorkStatus(const QString &text, StatusColour colour);
-    void ShowGpsStatus(const QString &text, StatusColour colour, int which);
+    void ShowGpsStatus(const QString &text, StatusColour colour, GpsLabel which);
     void ShowVersion(const QString &text, StatusColour colour);
     void ShowInterruptProtection(bool shown);
     void ShowWarning(const QString &text);
@@ -69,6 +90,7 @@ public:
     // Serial port management (link/portmanagement.cpp)
     void ScanPorts();
     void OpenPort();
+    void TryNextPort();
     void ConfigurePort();
     // The poll passes quietAfterLoss: a cable still out is reported once.
     bool CheckLink(bool quietAfterLoss = false);
@@ -169,16 +191,16 @@ protected:
     TableModel *tableModel = nullptr;
     QStringList foundPorts; // system locations, so a pseudo-terminal can stand in for a port
     int portIndex = 0;
-    float freqLadder[26] = {};
+    float freqLadder[kLadderSteps] = {};
     freq_table freqTable {};
-    int32_t *freqData = nullptr;
+    int32_t *freqData = nullptr; // at freqTable.freq_num; the routines reach the record directly
     QVector<quint8> signalCodes;
     QVector<double> signalMaxFreq;
     unsigned char *pendingFrame = nullptr;
     int pendingLength = 0;
     bool linkIdle = false;
     bool busy = false;
-    int CommandState = 0; // anything but 5, which silences the log file
+    int CommandState = StateConnectionTest; // anything but StateDeviceStatus, which silences the log file
     int delaySetting = 0;
     bool transmitting = false;
     SettingsRecord settingsRecord {};
@@ -213,17 +235,17 @@ protected:
     int malformedPolls = 0; // status exchanges in a row without a status answer
     bool OpenSerialPort();
     bool SkipLateAnswer();
-    void SetPendingFrame(const unsigned char *frame, int length);
+    void SendPayload(int state, const unsigned char *payload, int length);
     void ShowLinkLoss();
     void DropPort();
     void OnPortError(QSerialPort::SerialPortError error);
 
-    // Starting and stopping a transmission. The command the deferred step
-    // sends (3 stop, 4 start chain, 6 delay) is kept apart from CommandState,
+    // Starting and stopping a transmission. The step a button defers
+    // (StepId) is kept apart from CommandState,
     // which belongs to the exchange still open when a button is pressed.
     // It stays set until the step has ended, and keeps Start and the
     // settings locked meanwhile.
-    int stepCommand = 0;
+    int stepCommand = NoStep;
     // The device may hold start parameters the window cannot vouch for: a
     // start or stop whose answer was lost.
     bool armUnknown = false;
@@ -238,6 +260,7 @@ protected:
     QString CurrentTimeText();
     QString AssembleStartParameters(const QString &sendTime, unsigned char *payload, int *length);
     void EndStep(int command);
+    void GiveStepBack(int command);
     void ReportStep(const QString &text);
     void StartFailed();
     void StartOutcomeUnknown();

@@ -15,6 +15,10 @@ constexpr quint8 SyncDelay = 0x09;
 constexpr quint8 HardwareVersion = 0x0A;
 } // namespace CommandCode
 
+// Steps of the transmitter's frequency ladder, 8192 Hz down to 1/4096 Hz; a
+// start carries at most one entry per step.
+constexpr int kLadderSteps = 26;
+
 // The code an answer carries at position 3.
 constexpr quint8 ResponseCode(quint8 commandCode)
 {

@@ -1,18 +1,13 @@
 #include "app/srcdesk.h"
 #include "commands/commandset.h"
-#include "link/framecodec.h"
 
 #include <stdexcept>
 
 void SrcDesk::PollDeviceStatus()
 {
-    static unsigned char out[FrameAreaSize(3)];
     const unsigned char payload[3] = { CommandCode::DeviceStatus, 0x00, 0x01 };
 
-    CommandState = 5;
-    linkIdle = false;
-    SetPendingFrame(out, EncodeFrame(out, payload, sizeof payload));
-    SendCommand();
+    SendPayload(StateDeviceStatus, payload, sizeof payload);
 }
 
 QList<bool> SrcDesk::ByteToBits(quint8 value)
@@ -55,15 +50,15 @@ void SrcDesk::ApplyDeviceStatus()
     if (bits[7]) {
         transmitting = false;
         armUnknown = false;
-        ShowWorkStatus(tr("工作中"), 1);
+        ShowWorkStatus(tr("工作中"), ColourGreen);
         EnableStartStop(false, true);
         EnableSettings(false);
     } else if (!transmitting) {
         // Not transmitting, but perhaps armed by a start whose answer was lost.
         if (armUnknown)
-            ShowWorkStatus(tr("未知"), 2);
+            ShowWorkStatus(tr("未知"), ColourRed);
         else
-            ShowWorkStatus(tr("空闲"), 0);
+            ShowWorkStatus(tr("空闲"), ColourBlack);
         EnableStartStop(true, armUnknown);
         EnableSettings(true);
     } else if (pendingStartAt > 0 && DeviceClock() > double(pendingStartAt + kStartReportedSec)) {
@@ -86,9 +81,9 @@ void SrcDesk::ApplyDeviceStatus()
     NoteDeviceWorking(bits[7]);
 
     gpsLocked = bits[6];
-    ShowGpsStatus(gpsLocked ? tr("已锁定") : tr("未锁定"), gpsLocked ? 1 : 2, 1);
+    ShowGpsStatus(gpsLocked ? tr("已锁定") : tr("未锁定"), gpsLocked ? ColourGreen : ColourRed, GpsLockLabel);
     gpsLeapDone = bits[5];
-    ShowGpsStatus(gpsLeapDone ? tr("已闰秒") : tr("未闰秒"), gpsLeapDone ? 1 : 2, 2);
+    ShowGpsStatus(gpsLeapDone ? tr("已闰秒") : tr("未闰秒"), gpsLeapDone ? ColourGreen : ColourRed, GpsLeapLabel);
 
     struct Warning
     {
@@ -119,7 +114,7 @@ void SrcDesk::ApplyDeviceStatus()
 // An accepted start waiting for its moment: only the stop button is live.
 void SrcDesk::ShowPendingStart()
 {
-    ShowWorkStatus(tr("待发送"), 0);
+    ShowWorkStatus(tr("待发送"), ColourBlack);
     EnableStartStop(false, true);
     EnableSettings(false);
 }

@@ -1,6 +1,5 @@
 #include "app/srcdesk.h"
 #include "commands/commandset.h"
-#include "link/framecodec.h"
 
 #include <QTimer>
 
@@ -8,15 +7,11 @@
 
 void SrcDesk::TestConnection()
 {
-    static unsigned char out[FrameAreaSize(5)];
     const unsigned char payload[5] = { CommandCode::ConnectionTest, 0x00, 0x02, 0x55, 0xAA };
 
     LogToView(LogSystemInfo, tr("连接测试中..."));
     LogToFile(tr("启动连接测试"));
-    CommandState = 0;
-    linkIdle = false;
-    SetPendingFrame(out, EncodeFrame(out, payload, sizeof payload));
-    SendCommand();
+    SendPayload(StateConnectionTest, payload, sizeof payload);
 }
 
 void SrcDesk::DispatchResponse()
@@ -26,8 +21,8 @@ void SrcDesk::DispatchResponse()
     const auto accepted = [&at](quint8 command) { return at(3) == ResponseCode(command) && at(4) == 1; };
 
     switch (CommandState) {
-    case 0:
-        ShowDeviceStatus(tr("已连接"), 1);
+    case StateConnectionTest:
+        ShowDeviceStatus(tr("已连接"), ColourGreen);
         EnableStartStop(true, false);
         LogToView(LogSystemInfo, tr("端口连接成功."));
         LogToFile(tr("端口连接测试成功"));
@@ -35,11 +30,11 @@ void SrcDesk::DispatchResponse()
         QueryVersion();
         break;
 
-    case 1:
+    case StateStartSignal:
         if (accepted(CommandCode::StartSignal)) {
             LogToFile(tr("启动信号设置成功"));
             StopResponseTimer();
-            if (stepCommand != 4) {
+            if (stepCommand != StepStart) {
                 // Stop was pressed meanwhile; the deferred step sends it.
                 ReportStep(tr("启动已取消."));
                 break;
@@ -51,11 +46,11 @@ void SrcDesk::DispatchResponse()
             LogToView(LogSystemInfo, tr("启动失败！"));
             // The chain ends here; the status poll takes over again.
             busy = false;
-            EndStep(4);
+            EndStep(StepStart);
         }
         break;
 
-    case 2:
+    case StateStartParameters:
         if (accepted(CommandCode::StartParameters)) {
             transmitting = true;
             armUnknown = false;
@@ -73,10 +68,10 @@ void SrcDesk::DispatchResponse()
         StopResponseTimer();
         ClosePort();
         busy = false;
-        EndStep(4);
+        EndStep(StepStart);
         break;
 
-    case 3:
+    case StateStop:
         if (accepted(CommandCode::Stop)) {
             // A start still waiting for its moment is called off too; left
             // set, it would keep the status poll from showing the idle state.
@@ -87,7 +82,7 @@ void SrcDesk::DispatchResponse()
             endedText.clear();
             EnableStartStop(true, false);
             EnableSettings(true);
-            ShowWorkStatus(tr("空闲"), 0);
+            ShowWorkStatus(tr("空闲"), ColourBlack);
             LogToView(LogSystemInfo, tr("任务已停止."));
             LogToFile(tr("停止任务成功"));
             serialPort->close();
@@ -99,15 +94,15 @@ void SrcDesk::DispatchResponse()
         }
         StopResponseTimer();
         busy = false;
-        EndStep(3);
+        EndStep(StepStop);
         break;
 
-    case 4:
+    case StateSweepMode:
         if (accepted(CommandCode::SweepMode)) {
             LogToView(LogSystemInfo, tr("扫频模式设置成功."));
             LogToFile(tr("扫频模式设置成功"));
             StopResponseTimer();
-            if (stepCommand != 4) {
+            if (stepCommand != StepStart) {
                 ReportStep(tr("启动已取消."));
                 break;
             }
@@ -117,13 +112,13 @@ void SrcDesk::DispatchResponse()
             StopResponseTimer();
             LogToView(LogSystemInfo, tr("扫频模式设置失败！"));
             busy = false;
-            EndStep(4);
+            EndStep(StepStart);
         }
         break;
 
-    case 5:
+    case StateDeviceStatus:
         malformedPolls = 0;
-        ShowDeviceStatus(tr("已连接"), 1);
+        ShowDeviceStatus(tr("已连接"), ColourGreen);
         try {
             ApplyDeviceStatus();
         } catch (const std::exception &) {
@@ -141,7 +136,7 @@ void SrcDesk::DispatchResponse()
         busy = false;
         break;
 
-    case 6:
+    case StateSyncDelay:
         if (accepted(CommandCode::SyncDelay)) {
             LogToView(LogSystemInfo, tr("同步延时设置成功."));
             LogToFile(tr("同步延时设置成功"));
@@ -156,16 +151,16 @@ void SrcDesk::DispatchResponse()
         StopResponseTimer();
         ClosePort();
         busy = false;
-        EndStep(6);
+        EndStep(StepDelay);
         break;
 
-    case 8:
+    case StateVersion:
         if (at(3) == ResponseCode(CommandCode::HardwareVersion)) {
             LogToFile(tr("版本号获取成功，开始解析"));
             ApplyVersion();
             LogToFile(tr("版本号解析成功"));
         } else {
-            ShowVersion(tr("获取失败"), 2);
+            ShowVersion(tr("获取失败"), ColourRed);
             LogToFile(tr("版本号获取失败"));
             StopResponseTimer();
             busy = false;
@@ -175,7 +170,7 @@ void SrcDesk::DispatchResponse()
         }
         break;
 
-    case 9:
+    case StateGpsTime:
         if (at(3) == ResponseCode(CommandCode::GpsTime)) {
             LogToFile(tr("GPS时间获取成功,开始解析"));
             ShowGpsTime();

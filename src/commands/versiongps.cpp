@@ -1,6 +1,5 @@
 #include "app/srcdesk.h"
 #include "commands/commandset.h"
-#include "link/framecodec.h"
 #include "ui_srcdesk.h"
 
 #include <QTimer>
@@ -22,14 +21,10 @@ QString SrcDesk::ByteToHex(quint8 value)
 
 void SrcDesk::QueryVersion()
 {
-    static unsigned char out[FrameAreaSize(1)];
     const unsigned char payload[1] = { CommandCode::HardwareVersion };
 
     LogToFile(tr("获取硬件版本号"));
-    CommandState = 8;
-    linkIdle = false;
-    SetPendingFrame(out, EncodeFrame(out, payload, sizeof payload));
-    SendCommand();
+    SendPayload(StateVersion, payload, sizeof payload);
 }
 
 void SrcDesk::ApplyVersion()
@@ -39,7 +34,7 @@ void SrcDesk::ApplyVersion()
     const QString text
         = tr("V%1.%2_20%3-%4-%5")
               .arg(digits.left(1), digits.mid(1, 1), twoDigits(at(5)), twoDigits(at(6)), twoDigits(at(7)));
-    ShowVersion(text, 0);
+    ShowVersion(text, ColourBlack);
     StopResponseTimer();
 
     const int major = QString(digits.at(0)).toInt(nullptr, 16);
@@ -52,21 +47,17 @@ void SrcDesk::ApplyVersion()
     }
     // Firmware of a newer generation: nothing may be sent to it in this run.
     versionCompatible = false;
-    ShowVersion(tr("控制软件版本过低,与发送机不兼容！"), 2);
+    ShowVersion(tr("控制软件版本过低,与发送机不兼容！"), ColourRed);
     EnableStartStop(false, false);
     EnableSettings(false);
 }
 
 void SrcDesk::QueryGpsTime()
 {
-    static unsigned char out[FrameAreaSize(1)];
     const unsigned char payload[1] = { CommandCode::GpsTime };
 
     LogToFile(tr("获取GPS时间"));
-    CommandState = 9;
-    linkIdle = false;
-    SetPendingFrame(out, EncodeFrame(out, payload, sizeof payload));
-    SendCommand();
+    SendPayload(StateGpsTime, payload, sizeof payload);
 }
 
 void SrcDesk::ShowGpsTime()

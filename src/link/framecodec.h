@@ -1,8 +1,10 @@
 #pragma once
 
+#include "commands/commandset.h"
+
 // Largest start-parameter payload the program lets through: the header and
-// 26 entries, one per step of the frequency ladder.
-constexpr int kMaxPayloadLength = 8 + 6 * 26;
+// one entry per step of the frequency ladder.
+constexpr int kMaxPayloadLength = 8 + 6 * kLadderSteps;
 
 // The output area EncodeFrame needs for a payload: every byte after the start
 // byte may be stuffed.

@@ -37,7 +37,7 @@ void SrcDesk::ScanPorts()
     pollTimer->stop();
     unitFound = false;
     malformedPolls = 0;
-    ShowDeviceStatus(tr("连接中..."), 0);
+    ShowDeviceStatus(tr("连接中..."), ColourBlack);
 
     foundPorts.clear();
     if (portSource) {
@@ -63,7 +63,7 @@ void SrcDesk::OpenPort()
 {
     while (true) {
         if (portIndex >= foundPorts.size()) {
-            ShowDeviceStatus(tr("连接失败"), 2);
+            ShowDeviceStatus(tr("连接失败"), ColourRed);
             EnableStartStop(false, false);
             LogToView(LogSystemInfo, tr("警告：未连接！"));
             LogToFile(tr("非法设备"));
@@ -89,6 +89,18 @@ void SrcDesk::OpenPort()
         LogToFile(tr("端口打开失败"));
         ++portIndex;
     }
+}
+
+// No unit answered on this port: the next one the scan found, else the loss.
+void SrcDesk::TryNextPort()
+{
+    ++portIndex;
+    if (portIndex < foundPorts.size()) {
+        OpenPort();
+        return;
+    }
+    ShowLinkLoss();
+    EnableStartStop(false, false);
 }
 
 void SrcDesk::ConfigurePort()
@@ -136,7 +148,7 @@ bool SrcDesk::CheckLink(bool quietAfterLoss)
     if (quietAfterLoss && pollLossReported)
         return false;
     pollLossReported = true;
-    if (CommandState == 5) {
+    if (CommandState == StateDeviceStatus) {
         // A vanished device must not stay shown as connected.
         if (!linkLossShown) {
             ShowLinkLoss();
@@ -199,10 +211,10 @@ void SrcDesk::OnPortError(QSerialPort::SerialPortError error)
 
 void SrcDesk::ShowLinkLoss()
 {
-    ShowDeviceStatus(tr("连接失败"), 2);
-    ShowWorkStatus(QString(), 0);
-    ShowGpsStatus(QString(), 0, 1);
-    ShowGpsStatus(QString(), 0, 2);
+    ShowDeviceStatus(tr("连接失败"), ColourRed);
+    ShowWorkStatus(QString(), ColourBlack);
+    ShowGpsStatus(QString(), ColourBlack, GpsLockLabel);
+    ShowGpsStatus(QString(), ColourBlack, GpsLeapLabel);
     // Whatever the device does now, the window no longer sees it.
     deviceWorking = false;
 }
@@ -219,7 +231,7 @@ void SrcDesk::TimeUpdate()
     }
     if (stopOwed) {
         busy = true;
-        stepCommand = 3;
+        stepCommand = StepStop;
         PaintControls();
         SendStop();
         return;

@@ -1,36 +1,40 @@
 #include "link/transaction.h"
 #include "app/srcdesk.h"
 #include "commands/commandset.h"
+#include "link/framecodec.h"
 
 #include <QSerialPort>
 #include <QTimer>
 
-#include <cstring>
 #include <exception>
 
 int MinResponseLength(int commandState)
 {
     switch (commandState) {
-    case 0:
+    case StateConnectionTest:
         return 9;
-    case 5:
+    case StateDeviceStatus:
         return 10;
-    case 8:
+    case StateVersion:
         return 9;
-    case 9:
+    case StateGpsTime:
         return 11; // examined before its checksum arrives
     default:
         return 6;
     }
 }
 
-void SrcDesk::SetPendingFrame(const unsigned char *frame, int length)
+// Every command leaves the same way: its exchange marked, its payload framed
+// once into the pending frame, written.
+void SrcDesk::SendPayload(int state, const unsigned char *payload, int length)
 {
+    CommandState = state;
+    linkIdle = false;
     // A frame left behind by a failed write is dropped, not leaked.
     delete[] pendingFrame;
-    pendingFrame = new unsigned char[length];
-    std::memcpy(pendingFrame, frame, static_cast<size_t>(length));
-    pendingLength = length;
+    pendingFrame = new unsigned char[size_t(FrameAreaSize(length))];
+    pendingLength = EncodeFrame(pendingFrame, payload, length);
+    SendCommand();
 }
 
 void SrcDesk::SendCommand()
@@ -73,21 +77,21 @@ namespace {
 quint8 AwaitedCode(int commandState)
 {
     switch (commandState) {
-    case 1:
+    case StateStartSignal:
         return ResponseCode(CommandCode::StartSignal);
-    case 2:
+    case StateStartParameters:
         return ResponseCode(CommandCode::StartParameters);
-    case 3:
+    case StateStop:
         return ResponseCode(CommandCode::Stop);
-    case 4:
+    case StateSweepMode:
         return ResponseCode(CommandCode::SweepMode);
-    case 5:
+    case StateDeviceStatus:
         return ResponseCode(CommandCode::DeviceStatus);
-    case 6:
+    case StateSyncDelay:
         return ResponseCode(CommandCode::SyncDelay);
-    case 8:
+    case StateVersion:
         return ResponseCode(CommandCode::HardwareVersion);
-    case 9:
+    case StateGpsTime:
         return ResponseCode(CommandCode::GpsTime);
     default:
         return 0;
@@ -136,7 +140,8 @@ void SrcDesk::serialTimeOut()
         // Only a status answer paints the status, and only the start's or the
         // stop's own answer says what the device did with it: any other code
         // there is garbled, not a refusal.
-        const bool codeMatters = CommandState == 5 || CommandState == 2 || CommandState == 3;
+        const bool codeMatters
+            = CommandState == StateDeviceStatus || CommandState == StateStartParameters || CommandState == StateStop;
         const bool framed = static_cast<quint8>(receiveBuffer.at(0)) == 0x7E
             && (!codeMatters || static_cast<quint8>(receiveBuffer.at(3)) == AwaitedCode(CommandState));
         if (framed) {
@@ -150,28 +155,22 @@ void SrcDesk::serialTimeOut()
         // Whatever was sent has ended: a garbled answer must not leave the
         // poll suspended for good.
         busy = false;
-        if (CommandState == 5) {
+        if (CommandState == StateDeviceStatus) {
             // A unit that answers only garbage is as good as gone, once that
             // has lasted as long as the time-out.
             if (++malformedPolls == 3)
                 ShowLinkLoss();
         } else {
             LogToView(LogSystemInfo, tr("警告：异常！"));
-            if (CommandState == 8) {
+            if (CommandState == StateVersion) {
                 // As after a refused or missing version: the poll still starts.
-                ShowVersion(tr("获取失败"), 2);
+                ShowVersion(tr("获取失败"), ColourRed);
                 versionCompatible = true;
                 PaintControls();
                 StartPolling();
-            } else if (CommandState == 0) {
+            } else if (CommandState == StateConnectionTest) {
                 LogToView(LogSystemInfo, tr("%1应答无法识别").arg(serialPort->portName()));
-                ++portIndex;
-                if (portIndex < foundPorts.size()) {
-                    OpenPort();
-                } else {
-                    ShowLinkLoss();
-                    EnableStartStop(false, false);
-                }
+                TryNextPort();
             }
         }
         LogToFile(tr("命令返回异常!"));
@@ -183,27 +182,21 @@ void SrcDesk::serialTimeOut()
     LogToFile(tr("命令超时"));
     StopResponseTimer();
     switch (CommandState) {
-    case 0:
+    case StateConnectionTest:
         LogToView(LogSystemInfo, tr("%1无应答").arg(serialPort->portName()));
-        ++portIndex;
         ClosePort();
-        if (portIndex < foundPorts.size()) {
-            OpenPort();
-        } else {
-            ShowLinkLoss();
-            EnableStartStop(false, false);
-        }
+        TryNextPort();
         break;
-    case 8:
+    case StateVersion:
         // The device may have vanished with the port still open for Qt.
         DropPort();
-        ShowVersion(tr("获取失败"), 2);
+        ShowVersion(tr("获取失败"), ColourRed);
         busy = false;
         versionCompatible = true;
         PaintControls();
         StartPolling();
         break;
-    case 9:
+    case StateGpsTime:
         // The next status poll tells whether the device is still there; the
         // link check reopens the port for it.
         DropPort();
@@ -212,7 +205,7 @@ void SrcDesk::serialTimeOut()
     default:
         DropPort();
         ShowLinkLoss();
-        if (CommandState != 5)
+        if (CommandState != StateDeviceStatus)
             EnableStartStop(false, false);
         busy = false;
         StepExchangeLost();

@@ -25,11 +25,11 @@ QString malformedTimeText()
 
 // Index of f on the transmitter's ladder, or -1. Zero, negative and NaN
 // frequencies are not on it: the relative distance would not mean anything.
-int LadderIndex(const float (&ladder)[26], float f)
+int LadderIndex(const float (&ladder)[kLadderSteps], float f)
 {
     if (!(f > 0.0f))
         return -1;
-    for (int i = 0; i < 26; ++i) {
+    for (int i = 0; i < kLadderSteps; ++i) {
         const float distance = float(std::fabs(double(f) - double(ladder[i])) / double(f));
         if (distance < 1e-6)
             return i;
@@ -133,12 +133,11 @@ QString SrcDesk::AssembleStartParameters(const QString &sendTime, unsigned char 
 
 void SrcDesk::SendStartParameters()
 {
-    static unsigned char out[FrameAreaSize(kMaxPayloadLength)];
     unsigned char payload[kMaxPayloadLength] = {};
 
     LogToFile(tr("设置启动参数"));
     busy = true;
-    CommandState = 2;
+    CommandState = StateStartParameters;
 
     QString text = ui->edt_send_time->text();
     if (text.isEmpty()) {
@@ -159,7 +158,7 @@ void SrcDesk::SendStartParameters()
         QMessageBox::warning(this, tr("提示"), message, QMessageBox::Ok);
         // The chain ends here; the status poll takes over again.
         busy = false;
-        EndStep(4);
+        EndStep(StepStart);
         return;
     }
 
@@ -167,8 +166,6 @@ void SrcDesk::SendStartParameters()
     const double startsAt = qMax(double(pendingStartAt), std::floor(DeviceClock()));
     sentPlan = PlanOfStart(payload, length, ui->cmb_signal->currentIndex() == 0,
         ui->rBtn_single->isChecked() || ui->cmb_model_scan->currentIndex() == 1, startsAt);
-    SetPendingFrame(out, EncodeFrame(out, payload, length));
     LogToFile(tr("启动参数组装成功，开始发送"));
-    linkIdle = false;
-    SendCommand();
+    SendPayload(StateStartParameters, payload, length);
 }

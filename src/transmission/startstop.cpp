@@ -3,7 +3,6 @@
 #include "ui_srcdesk.h"
 
 #include "commands/commandset.h"
-#include "link/framecodec.h"
 
 #include <QMessageBox>
 #include <QSerialPort>
@@ -13,7 +12,7 @@ void SrcDesk::on_btn_start_clicked()
 {
     // Greyed while a step is under way or the firmware is refused; a click
     // that still arrives is not a second start.
-    if (stepCommand != 0 || !versionCompatible)
+    if (stepCommand != NoStep || !versionCompatible)
         return;
     // Enter must not transmit unsynchronised, nor at a moment already gone.
     if (!(gpsLocked && gpsLeapDone)) {
@@ -30,17 +29,17 @@ void SrcDesk::on_btn_start_clicked()
             return;
     }
     // The poll ran while a question was open: what it painted since stands.
-    if (stepCommand != 0 || !versionCompatible || !ui->btn_start->isEnabled()) {
+    if (stepCommand != NoStep || !versionCompatible || !ui->btn_start->isEnabled()) {
         ReportStep(tr("启动已取消."));
         return;
     }
     WriteLogFile(tr("启动发射"));
     busy = true;
-    stepCommand = 4;
+    stepCommand = StepStart;
     PaintControls();
     // An open exchange (the status poll) keeps its state until its answer.
     if (!responseTimer->isActive())
-        CommandState = 4;
+        CommandState = StateSweepMode;
     stepTimer->start(kStepDelayMs);
 }
 
@@ -56,7 +55,7 @@ bool SrcDesk::SendTimeTooSoon()
 
 bool SrcDesk::StartMayBeHeld() const
 {
-    return versionCompatible && (transmitting || deviceWorking || armUnknown || stepCommand == 4);
+    return versionCompatible && (transmitting || deviceWorking || armUnknown || stepCommand == StepStart);
 }
 
 void SrcDesk::on_btn_stop_clicked()
@@ -69,12 +68,12 @@ void SrcDesk::on_btn_stop_clicked()
     // a start whose chain has begun at its next answer.
     if (stepTimer->isActive()) {
         stepTimer->stop();
-        if (stepCommand == 4)
+        if (stepCommand == StepStart)
             ReportStep(tr("启动已取消."));
-        else if (stepCommand == 6)
+        else if (stepCommand == StepDelay)
             ReportStep(tr("同步延时已取消."));
     }
-    stepCommand = 3;
+    stepCommand = StepStop;
     PaintControls();
     if (responseTimer->isActive()) {
         // The answer still awaited would be taken for the stop's.
@@ -86,25 +85,17 @@ void SrcDesk::on_btn_stop_clicked()
 
 void SrcDesk::SendStop()
 {
-    static unsigned char out[FrameAreaSize(1)];
-
-    CommandState = 3;
+    CommandState = StateStop;
     if (!CheckLink()) {
-        linkIdle = true;
-        busy = false;
-        if (stopOwed)
-            ShowStateUnknown();
-        EndStep(3);
+        GiveStepBack(StepStop);
         return;
     }
     stopOwed = false;
     if (!receiveBuffer.isEmpty())
         receiveBuffer.clear();
-    linkIdle = false;
     stopSent = true;
     const unsigned char payload[1] = { CommandCode::Stop };
-    SetPendingFrame(out, EncodeFrame(out, payload, sizeof payload));
-    SendCommand();
+    SendPayload(StateStop, payload, sizeof payload);
 }
 
 void SrcDesk::DeferredStep()
@@ -114,20 +105,20 @@ void SrcDesk::DeferredStep()
     if (responseTimer->isActive())
         return;
     stepTimer->stop();
-    if (stepCommand == 0)
+    if (stepCommand == NoStep)
         return;
     busy = true;
     CommandState = stepCommand;
     // The exchange it waited for may have been a scan's: one that failed, or
     // found firmware that is refused, is sent nothing, not even the stop.
     const bool unitReady = unitFound && versionCompatible;
-    if (CommandState == 3 && !unitReady) {
+    if (CommandState == StateStop && !unitReady) {
         busy = false;
         ReportStep(tr("任务停止失败!"));
-        EndStep(3);
+        EndStep(StepStop);
         return;
     }
-    if (CommandState == 3) {
+    if (CommandState == StateStop) {
         SendStop();
         return;
     }
@@ -135,16 +126,11 @@ void SrcDesk::DeferredStep()
     if (!receiveBuffer.isEmpty())
         receiveBuffer.clear();
     if (!unitReady || !CheckLink()) {
-        linkIdle = true;
-        busy = false;
-        if (stepCommand == 4)
-            StartFailed();
-        else
-            EndStep(stepCommand);
+        GiveStepBack(stepCommand);
         return;
     }
     linkIdle = false;
-    if (CommandState != 4) {
+    if (CommandState != StateSweepMode) {
         SetTimeDelay();
         return;
     }
@@ -159,14 +145,29 @@ void SrcDesk::DeferredStep()
     SetSweepMode();
 }
 
+// The link is not free for the step: nothing goes out, and the window says
+// how the step ended.
+void SrcDesk::GiveStepBack(int command)
+{
+    linkIdle = true;
+    busy = false;
+    if (command == StepStart) {
+        StartFailed();
+        return;
+    }
+    if (command == StepStop && stopOwed)
+        ShowStateUnknown();
+    EndStep(command);
+}
+
 void SrcDesk::EndStep(int command)
 {
     // A second press of the same button still waits its turn.
     if (stepCommand != command || stepTimer->isActive())
         return;
-    stepCommand = 0;
+    stepCommand = NoStep;
     PaintControls();
-    if (command != 3 || !closeAfterStop)
+    if (command != StepStop || !closeAfterStop)
         return;
     // Closed only once the device said it stopped; otherwise the operator
     // still has a window to see and stop it from.
@@ -189,13 +190,13 @@ void SrcDesk::ReportStep(const QString &text)
 void SrcDesk::ShowStateUnknown()
 {
     ReportStep(tr("发射机状态未知！"));
-    ShowWorkStatus(tr("未知"), 2);
+    ShowWorkStatus(tr("未知"), ColourRed);
 }
 
 void SrcDesk::StartFailed()
 {
     LogToView(LogSystemInfo, tr("启动失败！"));
-    EndStep(4);
+    EndStep(StepStart);
 }
 
 void SrcDesk::StartOutcomeUnknown()
@@ -207,7 +208,7 @@ void SrcDesk::StartOutcomeUnknown()
     stopOwed = true;
     ReportStep(tr("启动结果未知，发送停止命令."));
     stepTimer->stop();
-    stepCommand = 3;
+    stepCommand = StepStop;
     busy = true;
     SendStop();
 }
@@ -223,24 +224,24 @@ void SrcDesk::StopUnconfirmed()
     if (armUnknown)
         ShowStateUnknown();
     EnableStartStop(false, true);
-    EndStep(3);
+    EndStep(StepStop);
 }
 
 void SrcDesk::StepExchangeLost()
 {
     switch (CommandState) {
-    case 1:
-    case 4:
+    case StateStartSignal:
+    case StateSweepMode:
         StartFailed();
         break;
-    case 2:
+    case StateStartParameters:
         StartOutcomeUnknown();
         break;
-    case 3:
+    case StateStop:
         StopUnconfirmed();
         break;
-    case 6:
-        EndStep(6);
+    case StateSyncDelay:
+        EndStep(StepDelay);
         break;
     default:
         break;
@@ -249,15 +250,10 @@ void SrcDesk::StepExchangeLost()
 
 void SrcDesk::SendStartSignal()
 {
-    static unsigned char out[FrameAreaSize(2)];
-
     busy = true;
-    CommandState = 1;
     const int s = ui->cmb_signal->currentIndex();
     const unsigned char payload[2] = { CommandCode::StartSignal, signalCodes.value(s) };
     LogToView(LogUserOperation, tr("启动发射..."));
     LogToFile(tr("设置信号频率"));
-    SetPendingFrame(out, EncodeFrame(out, payload, sizeof payload));
-    linkIdle = false;
-    SendCommand();
+    SendPayload(StateStartSignal, payload, sizeof payload);
 }

@@ -3,7 +3,6 @@
 #include "ui_srcdesk.h"
 
 #include "commands/commandset.h"
-#include "link/framecodec.h"
 #include "table/tablemodel.h"
 
 #include <QDebug>
@@ -24,11 +23,9 @@ int DelayTicks(const QString &milliseconds, bool *fits)
 
 void SrcDesk::SetSweepMode()
 {
-    static unsigned char out[FrameAreaSize(3)];
-
     LogToFile(tr("启动扫频模式设置"));
     busy = true;
-    CommandState = 4;
+    CommandState = StateSweepMode;
     linkIdle = false;
     const int mode = ui->cmb_model_scan->currentIndex();
     const int rows = tableModel->rowCount();
@@ -41,11 +38,11 @@ void SrcDesk::SetSweepMode()
         QMessageBox::warning(this, tr("提示"), tr("频率表不能为空！"), QMessageBox::Ok);
         LogToFile(tr("当前扫频模式且频率表为空，停止特殊设置"));
         busy = false;
-        EndStep(4);
+        EndStep(StepStart);
         return;
     }
     if (StartSettingsRefused()) {
-        EndStep(4);
+        EndStep(StepStart);
         return;
     }
 
@@ -58,14 +55,13 @@ void SrcDesk::SetSweepMode()
         LogToFile(tr("设置单次扫频"));
     }
 
-    SetPendingFrame(out, EncodeFrame(out, payload, sizeof payload));
     LogToView(LogSystemInfo, tr("设置扫频模式"));
-    SendCommand();
+    SendPayload(StateSweepMode, payload, sizeof payload);
 }
 
 void SrcDesk::on_btn_time_delay_clicked()
 {
-    if (stepCommand != 0 || !versionCompatible)
+    if (stepCommand != NoStep || !versionCompatible)
         return;
     busy = true;
     if (ui->edt_time_delay->text().isEmpty()) {
@@ -82,21 +78,17 @@ void SrcDesk::on_btn_time_delay_clicked()
         return;
     }
     WriteLogFile(tr("设置同步延时"));
-    stepCommand = 6;
+    stepCommand = StepDelay;
     PaintControls();
     if (!responseTimer->isActive())
-        CommandState = 6;
+        CommandState = StateSyncDelay;
     stepTimer->start(kStepDelayMs);
 }
 
 void SrcDesk::SetTimeDelay()
 {
-    static unsigned char out[FrameAreaSize(5)];
-
     LogToFile(tr("设置同步延时"));
-    CommandState = 6;
     delaySent = ui->edt_time_delay->text();
-    linkIdle = false;
 
     bool fits = false;
     delaySetting = DelayTicks(ui->edt_time_delay->text(), &fits);
@@ -108,7 +100,6 @@ void SrcDesk::SetTimeDelay()
     const unsigned char payload[5]
         = { CommandCode::SyncDelay, static_cast<unsigned char>(bits >> 24), static_cast<unsigned char>(bits >> 16),
               static_cast<unsigned char>(bits >> 8), static_cast<unsigned char>(bits) };
-    SetPendingFrame(out, EncodeFrame(out, payload, sizeof payload));
     LogToView(LogSystemInfo, tr("设置同步延时"));
-    SendCommand();
+    SendPayload(StateSyncDelay, payload, sizeof payload);
 }
