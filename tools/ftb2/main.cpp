@@ -59,11 +59,12 @@ the window keeps in hidden columns.
 )" },
     { "to-csv", 1, 2, true, R"(usage: ftb2 to-csv [--force] FILE.FTB2 [OUT.csv]
 Writes the rows as CSV (commas, CRLF line ends) under the header row
-ID,Frequency(Hz),Sending time(S),Period number,Sampling rate(Hz), to OUT.csv
-or, without it or for -, to the terminal. Frequencies are written as the window writes
-them (1/16, 4096) unless that would change the value; every value reads back
-exactly. The header fields (name, header_id, ...) have no place in a CSV:
-from-csv gives a new table's, and to-csv warns when the file's differ.
+ID,Frequency(Hz),Sending time(S),Period number,Sampling rate(Hz)
+to OUT.csv or, without it or for -, to the terminal. Frequencies are written
+as the window writes them (1/16, 4096) unless that would change the value;
+every value reads back exactly. The header fields (name, header_id, ...) have
+no place in a CSV: from-csv gives a new table's. to-csv warns when the file's
+differ, and when from-csv would refuse a row (a sending time of 12.5 s, say).
 )" },
     { "from-csv", 2, 2, true, R"(usage: ftb2 from-csv [--force] IN.csv OUT.FTB2
 Makes a table file from a CSV as spreadsheets save it: a header row, then one
@@ -130,6 +131,12 @@ int ToCsv(const QStringList &files, bool force)
         std::fwrite(csv.constData(), 1, size_t(csv.size()), stdout);
     else if (!SaveBytes(files[1], csv, force, &why))
         return Fail(files[1], why);
+    // A file from elsewhere may hold a sending time of 12.5 s, which cannot come back.
+    freq_table back = table;
+    CsvProblem problem;
+    if (!ReadCsvTable(csv, &back, &problem))
+        Print(stderr,
+            QString("ftb2: %1: from-csv would refuse this CSV: %2: %3\n").arg(files[0], problem.where(), problem.text));
     if (!NewTableHeader(table))
         Print(stderr,
             QString("ftb2: %1: its header fields are not a new table's; the CSV cannot keep them\n").arg(files[0]));
