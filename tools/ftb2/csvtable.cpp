@@ -325,14 +325,12 @@ bool ReadCsvTable(const QByteArray &csv, freq_table *table, CsvProblem *problem)
 
 QByteArray WriteCsvTable(const freq_table &table)
 {
-    TableModel shown;
     QStringList lines { kHeaderRow };
     const int count = std::clamp(table.freq_num, 0, CSAMT_MAX_FREQ_NUM);
     for (int row = 0; row < count; ++row) {
         const freq_item &entry = table.items[row];
         // The frequency as the window writes it, unless that text loses bits.
-        shown.insertEntryRow(row, entry);
-        QString frequency = shown.item(row, ColFrequency)->text(), why;
+        QString frequency = TableModel::frequencyText(entry.freq), why;
         float back = 0.0f;
         if (!ReadFrequency(frequency, &back, &why) || !SameBits(back, entry.freq))
             frequency = ExactText(entry.freq);
