@@ -184,20 +184,51 @@ int csamt_fwrite(FILE *fp, const void *buffer, int n)
 
 int freq_table_read(FILE *fp, freq_table *table)
 {
+    return freq_table_read_fault(fp, table, nullptr);
+}
+
+int freq_table_read_fault(FILE *fp, freq_table *table, freq_table_fault *fault)
+{
     // Work on a copy: a file refused half-way must not leave half a table.
     freq_table scratch = *table;
+    // Names the field about to be read, so a refusal can say where it stopped.
+    freq_table_fault where = {};
+    const auto at = [&](const char *field, int entry = -1) {
+        where = { field, entry, fp ? long(std::ftell(fp)) : -1L, 1, 0 };
+        return true;
+    };
+    // A value read whole that breaks a limit, rather than a file that ends.
+    const auto breaks = [&](int32_t value) {
+        where.ended = 0;
+        where.value = value;
+        return false;
+    };
+    const auto text = [&](const char *lengthField, const char *field, char *into) {
+        int32_t len;
+        if (!(at(lengthField) && read_i32(fp, &len) && ((len >= 0 && len < MAX_FILE_NAME_LEN) || breaks(len))))
+            return false;
+        std::memset(into, 0, MAX_FILE_NAME_LEN);
+        return at(field) && (len == 0 || csamt_fread(fp, into, len) == len);
+    };
     int32_t version;
-    bool ok = read_i32(fp, &version) && read_text(fp, scratch.name, MAX_FILE_NAME_LEN, 0, MAX_FILE_NAME_LEN - 1)
+    bool ok = at("version") && read_i32(fp, &version) && text("length of name", "name", scratch.name) && at("header_id")
         && read_i32(fp, &scratch.header_id);
     for (uint32_t &word : scratch.header_val)
-        ok = ok && read_u32(fp, &word);
-    ok = ok && read_text(fp, scratch.name2, MAX_FILE_NAME_LEN, 0, MAX_FILE_NAME_LEN - 1)
-        && read_i32(fp, &scratch.header_mode) && read_i32(fp, &scratch.harmonic_mode) && read_i32(fp, &scratch.freq_num)
-        && scratch.freq_num < CSAMT_MAX_FREQ_NUM;
-    for (int i = 0; ok && i < scratch.freq_num; ++i)
-        ok = read_item(fp, &scratch.items[i]);
+        ok = ok && at("header_val") && read_u32(fp, &word);
+    ok = ok && text("length of name2", "name2", scratch.name2) && at("header_mode")
+        && read_i32(fp, &scratch.header_mode) && at("harmonic_mode") && read_i32(fp, &scratch.harmonic_mode)
+        && at("freq_num") && read_i32(fp, &scratch.freq_num)
+        && (scratch.freq_num < CSAMT_MAX_FREQ_NUM || breaks(scratch.freq_num));
+    for (int i = 0; ok && i < scratch.freq_num; ++i) {
+        freq_item &item = scratch.items[i];
+        ok = at("sample_rate", i) && read_i32(fp, &item.sample_rate) && at("freq", i) && read_f32(fp, &item.freq)
+            && at("period_num", i) && read_i32(fp, &item.period_num) && at("send_time", i)
+            && read_f32(fp, &item.send_time);
+    }
     if (ok)
         *table = scratch;
+    else if (fault)
+        *fault = where;
     return ok ? 1 : -1;
 }
 

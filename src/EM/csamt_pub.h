@@ -15,7 +15,7 @@ constexpr int CSAMT_CHANNEL_TEXT_LEN = 10;
 struct freq_item
 {
     int32_t sample_rate; // Hz
-    float freq;          // Hz
+    float freq; // Hz
     int32_t period_num;
     float send_time; // s
 };
@@ -62,6 +62,19 @@ int csamt_fwrite(FILE *fp, const void *buffer, int n);
 // file is short or breaks a limit; the writer returns the bytes it wrote.
 int freq_table_read(FILE *fp, freq_table *table);
 int freq_table_write(FILE *fp, const freq_table *table);
+// Why freq_table_read refused a file, for tools that explain a refusal: the
+// field it stopped in, and either the file's end inside it or the value that
+// broke a limit (a text length outside 0 to 255, freq_num above 127).
+struct freq_table_fault
+{
+    const char *field; // as named in the record, or "length of name", "length of name2"
+    int entry; // the entry the field belongs to, -1 for the header
+    long offset; // of the field in the file
+    int ended; // 1 when the file ends inside the field
+    int32_t value; // the value that broke a limit
+};
+// freq_table_read, filling *fault (when not null) as it refuses.
+int freq_table_read_fault(FILE *fp, freq_table *table, freq_table_fault *fault);
 // The length of the file freq_table_write makes of this record.
 int freq_table_file_size(const freq_table *table);
 void freq_table_init(freq_table *table);
