@@ -5,7 +5,7 @@
 // single-instance guard, so it never stands in the way of a SourceDesk or a
 // test running on the same machine.
 
-#include "app/appfolder.h"
+#include "platform/appfolder.h"
 #include "app/srcdesk.h"
 #include "app/startup.h"
 #include "benchdesk.h"

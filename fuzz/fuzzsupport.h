@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/appfolder.h"
+#include "platform/appfolder.h"
 
 // One headless application for the whole run, with an application folder of
 // its own, so log lines go to a scratch folder instead of beside the fuzzer.

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/appfolder.h"
 #include "app/srcdesk.h"
+#include "platform/appfolder.h"
 #include "table/tablemodel.h"
 
 #include <QAbstractButton>

@@ -133,12 +133,6 @@ int text_file_len(const char *field, int maxChars)
     return chars + 1;
 }
 
-bool read_item(FILE *fp, freq_item *item)
-{
-    return read_i32(fp, &item->sample_rate) && read_f32(fp, &item->freq) && read_i32(fp, &item->period_num)
-        && read_f32(fp, &item->send_time);
-}
-
 int write_item(FILE *fp, const freq_item *item)
 {
     return write_i32(fp, item->sample_rate) + write_f32(fp, item->freq) + write_i32(fp, item->period_num)

@@ -1,5 +1,5 @@
-#include "app/appfolder.h"
 #include "app/srcdesk.h"
+#include "platform/appfolder.h"
 #include "ui_srcdesk.h"
 
 #include <QDate>

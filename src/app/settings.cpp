@@ -1,10 +1,9 @@
 #include "app/srcdesk.h"
 #include "ui_srcdesk.h"
 
-#include "app/appfolder.h"
-#include "app/stagedfile.h"
-#include "table/readablefile.h"
-#include "table/tablefile.h"
+#include "platform/appfolder.h"
+#include "platform/stagedfile.h"
+#include "platform/readablefile.h"
 #include "table/tablemodel.h"
 
 #include <QAbstractButton>

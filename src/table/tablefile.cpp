@@ -1,10 +1,10 @@
 #include "table/tablefile.h"
 
-#include "app/appfolder.h"
 #include "app/srcdesk.h"
-#include "app/stagedfile.h"
-#include "table/codepage.h"
-#include "table/readablefile.h"
+#include "platform/appfolder.h"
+#include "platform/narrowpath.h"
+#include "platform/readablefile.h"
+#include "platform/stagedfile.h"
 #include "table/tablemodel.h"
 #include "ui_srcdesk.h"
 
@@ -19,15 +19,6 @@ namespace {
 const char kFilter[] = "Text File(*.FTB2)";
 
 } // namespace
-
-bool NarrowPath(const QString &path, QByteArray *narrow)
-{
-    if (path.isEmpty())
-        return false;
-    const QByteArray utf8 = path.toUtf8();
-    *narrow = Utf8ToLocal(utf8);
-    return !narrow->isEmpty() && LocalToUtf8(*narrow) == utf8;
-}
 
 bool SaveFreqTableFile(const QString &path, const freq_table *table)
 {

@@ -1,5 +1,7 @@
 #include "transmission/timeutil.h"
 
+#include "platform/localcalendar.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QRegularExpression>
@@ -16,16 +18,6 @@ namespace {
 // The Windows runtime refuses counts before the epoch and after the end of
 // the year 3000; the same range everywhere keeps results alike on every PC.
 constexpr qint64 LastSecond = 32535215999; // 3000-12-31 23:59:59 UTC
-
-bool LocalCalendar(qint64 seconds, tm *out)
-{
-    const time_t t = static_cast<time_t>(seconds);
-#ifdef Q_OS_WIN
-    return localtime_s(out, &t) == 0;
-#else
-    return localtime_r(&t, out) != nullptr;
-#endif
-}
 
 // The seconds of a date and time read on a clock with no zone, the fields
 // normalised as mktime normalises them (month 13 is the next January, second

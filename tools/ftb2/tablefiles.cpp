@@ -1,7 +1,8 @@
 #include "tablefiles.h"
 
-#include "app/stagedfile.h"
-#include "table/readablefile.h"
+#include "platform/narrowpath.h"
+#include "platform/readablefile.h"
+#include "platform/stagedfile.h"
 #include "table/tablefile.h"
 #include "table/tablemodel.h"
 

@@ -1,9 +1,7 @@
-#include "table/readablefile.h"
+#include "platform/readablefile.h"
 
-#include "EM/csamt_pub.h"
-#include "table/tablefile.h"
+#include "platform/narrowpath.h"
 
-#ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,15 +24,3 @@ FILE *OpenRegularFile(const QString &path)
         ::close(fd);
     return fp;
 }
-
-#else
-#include <QFileInfo>
-
-FILE *OpenRegularFile(const QString &path)
-{
-    QByteArray narrow;
-    if (!QFileInfo(path).isFile() || !NarrowPath(path, &narrow))
-        return nullptr;
-    return csamt_fopen(narrow.constData(), "rb");
-}
-#endif

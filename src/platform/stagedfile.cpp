@@ -1,7 +1,8 @@
-#include "app/stagedfile.h"
+#include "platform/stagedfile.h"
 
-#include "table/renameover.h"
-#include "table/tablefile.h"
+#include "EM/csamt_pub.h"
+#include "platform/narrowpath.h"
+#include "platform/renameover.h"
 
 #include <QFileInfo>
 #include <QRandomGenerator>

@@ -1,6 +1,5 @@
-#include "table/codepage.h"
+#include "platform/narrowpath.h"
 
-#ifdef Q_OS_WIN
 #include <qt_windows.h>
 
 #include <vector>
@@ -33,19 +32,3 @@ QByteArray LocalToUtf8(const QByteArray &text)
 {
     return convertCodePage(text, CP_ACP, CP_UTF8);
 }
-
-#else
-#include <QFile>
-#include <QString>
-
-// Elsewhere the narrow encoding is the locale's, as Qt itself names files.
-QByteArray Utf8ToLocal(const QByteArray &text)
-{
-    return QFile::encodeName(QString::fromUtf8(text));
-}
-
-QByteArray LocalToUtf8(const QByteArray &text)
-{
-    return QFile::decodeName(text).toUtf8();
-}
-#endif

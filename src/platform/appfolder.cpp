@@ -1,4 +1,4 @@
-#include "app/appfolder.h"
+#include "platform/appfolder.h"
 
 #include <QCoreApplication>
 

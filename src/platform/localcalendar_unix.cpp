@@ -1,0 +1,7 @@
+#include "platform/localcalendar.h"
+
+bool LocalCalendar(qint64 seconds, tm *out)
+{
+    const time_t t = static_cast<time_t>(seconds);
+    return localtime_r(&t, out) != nullptr;
+}
