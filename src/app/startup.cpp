@@ -4,8 +4,10 @@
 #include <QApplication>
 #include <QLocale>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSharedMemory>
 #include <QTranslator>
+#include <QWindow>
 
 static void initCatalogueResource()
 {
@@ -44,6 +46,56 @@ void InstallLanguage(QApplication &app, QTranslator &translator, const QString &
         app.installTranslator(&translator);
 }
 
+namespace {
+
+// A window manager frames a window only when it maps it: refit once then, if
+// the frame pushes the window out of the free area.
+class RefitWhenFramed : public QObject
+{
+public:
+    RefitWhenFramed(QWidget *window, const QRect &area)
+        : QObject(window)
+        , window(window)
+        , area(area)
+    {
+        window->windowHandle()->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Expose && window->windowHandle()->isExposed()) {
+            if (!area.contains(window->frameGeometry()))
+                FitToArea(window, area, window->windowHandle()->frameMargins());
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    QWidget *window;
+    QRect area;
+};
+
+} // namespace
+
+void FitToArea(QWidget *window, const QRect &area, const QMargins &frame)
+{
+    window->resize(window->size().boundedTo(area.size().shrunkBy(frame)));
+    // Centred; a window whose layout cannot shrink that far keeps its top left in the area.
+    const QSize outer = window->size().grownBy(frame);
+    window->move(area.x() + qMax(0, (area.width() - outer.width()) / 2),
+        area.y() + qMax(0, (area.height() - outer.height()) / 2));
+}
+
+void ShowFitted(QWidget *window)
+{
+    window->winId(); // some platforms know the frame from here on
+    const QRect area = window->screen()->availableGeometry();
+    FitToArea(window, area, window->windowHandle()->frameMargins());
+    new RefitWhenFramed(window, area);
+    window->show();
+}
+
 QString WindowTitle()
 {
     return QObject::tr("SourceDesk-V%1.%2.%3A").arg(qint64(2)).arg(qint64(1)).arg(qint64(2));
@@ -65,6 +117,6 @@ int SourceDeskMain(int argc, char *argv[])
 
     SrcDesk window;
     window.setWindowTitle(WindowTitle());
-    window.show();
+    ShowFitted(&window);
     return app.exec();
 }

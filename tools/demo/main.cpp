@@ -62,7 +62,7 @@ int main(int argc, char *argv[])
     const QString simulated = QCoreApplication::translate("SrcDesk", "发射机为模拟设备，未连接真实硬件");
     window.LogToView(LogSystemInfo, simulated);
     window.LogToFile(simulated);
-    window.show();
+    ShowFitted(&window);
 
     if (!options.isSet(screenshots))
         return app.exec();
