@@ -1,7 +1,7 @@
 # Shared by scripts/test and scripts/run: installs what is missing and builds.
 # Sourced, not run.
 
-BUILD_PACKAGES="cmake g++ make qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools"
+BUILD_PACKAGES="cmake g++ make qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools qttranslations5-l10n"
 # A virtual display with a window manager (for the title bar), a screenshot tool
 # and a font with Chinese glyphs, for scripts/run without a display.
 RUN_PACKAGES="xvfb xauth x11-utils twm imagemagick fonts-wqy-microhei"

@@ -9,10 +9,11 @@
 #include <QTranslator>
 #include <QWindow>
 
-static void initCatalogueResource()
+static void initCatalogueResources()
 {
-    // The catalogue lives in a static library: make sure its resource is linked in.
+    // The catalogues live in a static library: make sure their resources are linked in.
     Q_INIT_RESOURCE(language);
+    Q_INIT_RESOURCE(qtbase_zh_CN);
 }
 
 bool TakeInstanceGuard()
@@ -39,10 +40,11 @@ bool WantsEnglish(const QString &localeName)
 
 void InstallLanguage(QApplication &app, QTranslator &translator, const QString &localeName)
 {
-    if (!WantsEnglish(localeName))
-        return;
-    initCatalogueResource();
-    if (translator.load(":/language_EN.qm"))
+    // Our texts are written in Chinese; Qt's own (message box buttons, the
+    // file dialog) are English unless its catalogue is loaded. It is carried
+    // along, as a crew's copy of the folder finds no Qt translations installed.
+    initCatalogueResources();
+    if (translator.load(WantsEnglish(localeName) ? ":/language_EN.qm" : ":/qtbase_zh_CN.qm"))
         app.installTranslator(&translator);
 }
 

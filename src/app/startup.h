@@ -15,7 +15,8 @@ bool TakeInstanceGuard();
 // name does not contain "CN".
 bool WantsEnglish(const QString &localeName);
 
-// Loads and installs the English catalogue when the locale asks for it.
+// Loads and installs the catalogue the locale asks for: ours in English, or
+// Qt's own in Chinese for its dialogs and buttons.
 void InstallLanguage(QApplication &app, QTranslator &translator, const QString &localeName);
 
 // Shows the window at the form's size where that fits the screen's free area,
