@@ -41,6 +41,7 @@ private slots:
     void delayValidator();
     void everyButtonFitsTheScreen_data();
     void everyButtonFitsTheScreen();
+    void tabPassesThePlaceHolderAndLeavesTheTable();
 
 private:
     AppFolderFixture folder;
@@ -135,6 +136,27 @@ void FormTest::everyButtonFitsTheScreen()
         QVERIFY2(w->isVisible() && d.rect().contains(r) && w->size() == w->size().expandedTo(w->minimumSizeHint()),
             qPrintable(w->objectName()));
     }
+}
+
+void FormTest::tabPassesThePlaceHolderAndLeavesTheTable()
+{
+    TestDesk d;
+    d.show();
+    QApplication::setActiveWindow(&d);
+    QVERIFY(QTest::qWaitForWindowActive(&d));
+    auto *table = d.w<QTableView>("tableView");
+    d.w<QAbstractButton>("rBtn_continue")->click();
+    d.addRow("8", "20");
+    d.addRow("4", "20");
+    table->setFocus();
+    table->setCurrentIndex(table->model()->index(0, 0));
+    QTest::keyClick(table, Qt::Key_Tab);
+    QVERIFY(QApplication::focusWidget() != table);
+    // The form's place holder before the start button is no stop on the way.
+    QWidget *beforeIt = d.w<QWidget>("cmb_model_scan");
+    beforeIt->setFocus();
+    QTest::keyClick(beforeIt, Qt::Key_Tab);
+    QVERIFY(QApplication::focusWidget() && QApplication::focusWidget() != d.w<QWidget>("btn_hidden"));
 }
 
 QTEST_MAIN(FormTest)
