@@ -11,6 +11,7 @@ class DemoTest : public QObject
 
 private slots:
     void screenshotTourConnectsStartsStopsAndQuits();
+    void helpNeedsNoDisplay();
 };
 
 void DemoTest::screenshotTourConnectsStartsStopsAndQuits()
@@ -48,6 +49,20 @@ void DemoTest::screenshotTourConnectsStartsStopsAndQuits()
         QVERIFY2(log.contains(line), line);
     QCOMPARE(log.last(), QString("Exit the application"));
     QVERIFY(!QFileInfo::exists(folder.filePath("param.config")));
+}
+
+void DemoTest::helpNeedsNoDisplay()
+{
+    QProcess help;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+    help.setProcessEnvironment(env);
+    help.start(DEMO_PATH, { "--help" });
+    QVERIFY(help.waitForFinished(30000));
+    QVERIFY(help.exitStatus() == QProcess::NormalExit && help.exitCode() == 0);
+    QVERIFY(help.readAllStandardOutput().contains("--screenshots <folder>"));
 }
 
 QTEST_MAIN(DemoTest)

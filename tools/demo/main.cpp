@@ -16,15 +16,22 @@
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
     QCommandLineParser options;
     options.setApplicationDescription("SourceDesk connected to a simulated transmitter.");
-    options.addHelpOption();
+    const QCommandLineOption help = options.addHelpOption();
     const QCommandLineOption screenshots("screenshots",
         "Run without a person: connect, start a sweep, stop, quit without saving, and keep screenshots of the "
         "connected window and of the running transmission in <folder>.",
         "folder");
     options.addOption(screenshots);
+    {
+        // Help needs no display: answer it before the window system is opened.
+        QCoreApplication plain(argc, argv);
+        options.parse(plain.arguments());
+        if (options.isSet(help) || options.isSet("help-all"))
+            options.process(plain);
+    }
+    QApplication app(argc, argv);
     options.process(app);
 
     // The same start-up as the product: one copy per machine, same language.
