@@ -1,4 +1,5 @@
 #include "console.h"
+#include "linewriter.h"
 #include "transmitter.h"
 
 #include <QCoreApplication>
@@ -21,14 +22,13 @@ void onSignal(int)
     [[maybe_unused]] ssize_t ignored = ::write(signalPipe[1], &byte, 1);
 }
 
+// The log must never hold up the answers: a pipe nobody drains loses lines
+// instead (and says how many), the line keeps being served.
+txsim::LineWriter logWriter(STDOUT_FILENO);
+
 void say(const QString &text)
 {
-    if (text.isEmpty())
-        return;
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    logWriter.write(text);
 }
 
 QString stamp()
