@@ -2,6 +2,8 @@
 // that runs inside the same process, for a first look without hardware.
 #include "app/srcdesk.h"
 #include "app/startup.h"
+#include "console.h"
+#include "linewriter.h"
 #include "screenshots.h"
 #include "transmitter.h"
 
@@ -13,6 +15,8 @@
 #include <QTranslator>
 
 #include <cstdio>
+#include <memory>
+#include <unistd.h>
 
 int main(int argc, char *argv[])
 {
@@ -71,8 +75,20 @@ int main(int argc, char *argv[])
     window.LogToFile(simulated);
     ShowFitted(&window);
 
-    if (!options.isSet(screenshots))
+    if (!options.isSet(screenshots)) {
+        // A trainer steers the simulated transmitter from the terminal the demo
+        // was started in, with txsim's own commands.
+        txsim::Console console(transmitter);
+        txsim::LineWriter replies(STDOUT_FILENO);
+        std::unique_ptr<txsim::ConsoleInput> input;
+        if (txsim::ConsoleInput::canListen(STDIN_FILENO)) {
+            input = std::make_unique<txsim::ConsoleInput>(
+                console, STDIN_FILENO, [&replies](const QString &text) { replies.write(text); });
+            QObject::connect(input.get(), &txsim::ConsoleInput::quitRequested, &window, &QWidget::close);
+            replies.write("The simulated transmitter takes txsim's commands here; \"help\" lists them.");
+        }
         return app.exec();
+    }
 
     ScreenshotTour tour(&window, options.value(screenshots));
     bool ok = false;

@@ -6,7 +6,6 @@
 #include <QDateTime>
 #include <QSocketNotifier>
 
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -98,29 +97,10 @@ int main(int argc, char *argv[])
         QObject::connect(stopSignals, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
     }
 
-    QByteArray pendingInput;
-    auto *input = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, &app);
-    QObject::connect(input, &QSocketNotifier::activated, [&] {
-        char buffer[1024];
-        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n <= 0) {
-            // End of input (or a closed terminal) is no reason to stop serving.
-            if (n == 0 || errno != EINTR)
-                input->setEnabled(false);
-            return;
-        }
-        pendingInput.append(buffer, int(n));
-        int end;
-        while ((end = pendingInput.indexOf('\n')) >= 0) {
-            const QString line = QString::fromLocal8Bit(pendingInput.left(end));
-            pendingInput.remove(0, end + 1);
-            say(console.run(line));
-            if (console.quitRequested()) {
-                app.quit();
-                return;
-            }
-        }
-    });
+    if (txsim::ConsoleInput::canListen(STDIN_FILENO)) {
+        auto *input = new txsim::ConsoleInput(console, STDIN_FILENO, say, &app);
+        QObject::connect(input, &txsim::ConsoleInput::quitRequested, &app, &QCoreApplication::quit);
+    }
 
     say(QStringLiteral("PORT %1").arg(tx.portPath()));
     const int result = app.exec();
