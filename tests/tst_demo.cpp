@@ -4,7 +4,7 @@
 #include <QProcess>
 
 // The demo's self-driven tour, run as a user of scripts/run would get it:
-// from its own folder, headless, leaving two screenshots and quitting.
+// from its own folder, headless, leaving three screenshots and quitting.
 class DemoTest : public QObject
 {
     Q_OBJECT
@@ -32,7 +32,7 @@ void DemoTest::screenshotTourConnectsStartsStopsAndQuits()
     const QString err = QString::fromUtf8(run.readAllStandardError());
     QVERIFY2(run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0, qPrintable(err));
 
-    const QStringList names = { "sourcedesk-connected.png", "sourcedesk-transmitting.png" };
+    const QStringList names = { "sourcedesk-connected.png", "sourcedesk-waiting.png", "sourcedesk-transmitting.png" };
     for (const QString &name : names) {
         const QString path = QDir(shots).filePath(name);
         QVERIFY2(out.contains("Screenshot: " + path), qPrintable(out));

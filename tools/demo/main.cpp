@@ -24,8 +24,9 @@ int main(int argc, char *argv[])
     options.setApplicationDescription("SourceDesk connected to a simulated transmitter.");
     const QCommandLineOption help = options.addHelpOption();
     const QCommandLineOption screenshots("screenshots",
-        "Run without a person: connect, start a sweep, stop, quit without saving, and keep screenshots of the "
-        "connected window and of the running transmission in <folder>.",
+        "Run without a person: connect, start a sweep, wait for its send time, watch it run, stop, quit without "
+        "saving, and keep screenshots of the connected window, of the wait and of the running transmission in "
+        "<folder>.",
         "folder");
     options.addOption(screenshots);
     {
