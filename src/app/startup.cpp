@@ -50,8 +50,9 @@ void InstallLanguage(QApplication &app, QTranslator &translator, const QString &
 
 namespace {
 
-// A window manager frames a window only when it maps it: refit once then, if
-// the frame pushes the window out of the free area.
+// A window manager frames a window only when it maps it, and the frame may be
+// known only after the first expose: refit once it is, if the frame pushes
+// the window out of the free area. Unframed windows are never refitted.
 class RefitWhenFramed : public QObject
 {
 public:
@@ -65,11 +66,16 @@ public:
 
     bool eventFilter(QObject *, QEvent *event) override
     {
-        if (event->type() == QEvent::Expose && window->windowHandle()->isExposed()) {
-            if (!area.contains(window->frameGeometry()))
-                FitToArea(window, area, window->windowHandle()->frameMargins());
-            deleteLater();
-        }
+        if (event->type() != QEvent::Expose && event->type() != QEvent::Move)
+            return false;
+        const QMargins frame = window->windowHandle()->frameMargins();
+        if (frame.isNull())
+            return false;
+        // The widget's own frame geometry may not know the frame yet.
+        if (!area.contains(window->geometry().marginsAdded(frame)))
+            FitToArea(window, area, frame);
+        window->windowHandle()->removeEventFilter(this);
+        deleteLater();
         return false;
     }
 
@@ -82,11 +88,14 @@ private:
 
 void FitToArea(QWidget *window, const QRect &area, const QMargins &frame)
 {
-    window->resize(window->size().boundedTo(area.size().shrunkBy(frame)));
+    const QSize size = window->size().boundedTo(area.size().shrunkBy(frame));
     // Centred; a window whose layout cannot shrink that far keeps its top left in the area.
-    const QSize outer = window->size().grownBy(frame);
-    window->move(area.x() + qMax(0, (area.width() - outer.width()) / 2),
+    const QSize outer = size.grownBy(frame);
+    const QPoint frameAt(area.x() + qMax(0, (area.width() - outer.width()) / 2),
         area.y() + qMax(0, (area.height() - outer.height()) / 2));
+    // Placed by its inside: where a position counts the frame in, the frame
+    // just given may not be known yet.
+    window->setGeometry(QRect(frameAt + QPoint(frame.left(), frame.top()), size));
 }
 
 void ShowFitted(QWidget *window)
