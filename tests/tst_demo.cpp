@@ -4,13 +4,14 @@
 #include <QProcess>
 
 // The demo's self-driven tour, run as a user of scripts/run would get it:
-// from its own folder, headless, leaving two screenshots and quitting.
+// from its own folder, headless, leaving three screenshots and quitting.
 class DemoTest : public QObject
 {
     Q_OBJECT
 
 private slots:
     void screenshotTourConnectsStartsStopsAndQuits();
+    void helpNeedsNoDisplay();
 };
 
 void DemoTest::screenshotTourConnectsStartsStopsAndQuits()
@@ -31,7 +32,7 @@ void DemoTest::screenshotTourConnectsStartsStopsAndQuits()
     const QString err = QString::fromUtf8(run.readAllStandardError());
     QVERIFY2(run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0, qPrintable(err));
 
-    const QStringList names = { "sourcedesk-connected.png", "sourcedesk-transmitting.png" };
+    const QStringList names = { "sourcedesk-connected.png", "sourcedesk-waiting.png", "sourcedesk-transmitting.png" };
     for (const QString &name : names) {
         const QString path = QDir(shots).filePath(name);
         QVERIFY2(out.contains("Screenshot: " + path), qPrintable(out));
@@ -48,6 +49,20 @@ void DemoTest::screenshotTourConnectsStartsStopsAndQuits()
         QVERIFY2(log.contains(line), line);
     QCOMPARE(log.last(), QString("Exit the application"));
     QVERIFY(!QFileInfo::exists(folder.filePath("param.config")));
+}
+
+void DemoTest::helpNeedsNoDisplay()
+{
+    QProcess help;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+    help.setProcessEnvironment(env);
+    help.start(DEMO_PATH, { "--help" });
+    QVERIFY(help.waitForFinished(30000));
+    QVERIFY(help.exitStatus() == QProcess::NormalExit && help.exitCode() == 0);
+    QVERIFY(help.readAllStandardOutput().contains("--screenshots <folder>"));
 }
 
 QTEST_MAIN(DemoTest)

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTranslator>
 #include <QValidator>
@@ -38,6 +39,9 @@ private slots:
     void windowAsItOpens();
     void delayValidator_data();
     void delayValidator();
+    void everyButtonFitsTheScreen_data();
+    void everyButtonFitsTheScreen();
+    void tabPassesThePlaceHolderAndLeavesTheTable();
 
 private:
     AppFolderFixture folder;
@@ -101,6 +105,58 @@ void FormTest::delayValidator()
     edit->clear();
     QTest::keyClicks(edit, text);
     QCOMPARE(edit->text() == text, state != int(QValidator::Invalid));
+}
+
+void FormTest::everyButtonFitsTheScreen_data()
+{
+    QTest::addColumn<QSize>("screen"); // the free area, in logical pixels
+    QTest::addColumn<QSize>("opens");
+    QTest::newRow("1366x768") << QSize(1366, 768) << QSize(1280, 768);
+    QTest::newRow("1366x768 at 150 %") << QSize(910, 512) << QSize(910, 512);
+}
+
+void FormTest::everyButtonFitsTheScreen()
+{
+    QFETCH(QSize, screen);
+    QFETCH(QSize, opens);
+    TestDesk d;
+    // Every row of the form shown, and a long line in the status bar.
+    d.ShowInterruptProtection(true);
+    d.SetWarningVisible(true, "设备过温,过压,过流,缺水");
+    d.statusBar()->showMessage(QString(200, QChar(0x4E2D)));
+    FitToArea(&d, QRect(QPoint(), screen), QMargins());
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    QCOMPARE(d.size(), opens);
+    QWidgetList whole = { d.w<QWidget>("label_total_sec"), d.statusBar() };
+    for (QPushButton *button : d.findChildren<QPushButton *>())
+        whole << button;
+    for (QWidget *w : whole) {
+        const QRect r(w->mapTo(&d, QPoint()), w->size());
+        QVERIFY2(w->isVisible() && d.rect().contains(r) && w->size() == w->size().expandedTo(w->minimumSizeHint()),
+            qPrintable(w->objectName()));
+    }
+}
+
+void FormTest::tabPassesThePlaceHolderAndLeavesTheTable()
+{
+    TestDesk d;
+    d.show();
+    QApplication::setActiveWindow(&d);
+    QVERIFY(QTest::qWaitForWindowActive(&d));
+    auto *table = d.w<QTableView>("tableView");
+    d.w<QAbstractButton>("rBtn_continue")->click();
+    d.addRow("8", "20");
+    d.addRow("4", "20");
+    table->setFocus();
+    table->setCurrentIndex(table->model()->index(0, 0));
+    QTest::keyClick(table, Qt::Key_Tab);
+    QVERIFY(QApplication::focusWidget() != table);
+    // The form's place holder before the start button is no stop on the way.
+    QWidget *beforeIt = d.w<QWidget>("cmb_model_scan");
+    beforeIt->setFocus();
+    QTest::keyClick(beforeIt, Qt::Key_Tab);
+    QVERIFY(QApplication::focusWidget() && QApplication::focusWidget() != d.w<QWidget>("btn_hidden"));
 }
 
 QTEST_MAIN(FormTest)

@@ -2,6 +2,7 @@
 #include "testdesk.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QProcess>
 #include <QTranslator>
 
@@ -38,6 +39,7 @@ void StartupTest::languageFollowsTheLocaleName_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("english");
     QTest::newRow("zh_CN") << "zh_CN" << false;
+    QTest::newRow("en_US") << "en_US" << true;
     QTest::newRow("zh_TW") << "zh_TW" << true;
     QTest::newRow("lower-case cn") << "xx_cn" << true;
 }
@@ -50,8 +52,17 @@ void StartupTest::languageFollowsTheLocaleName()
     QTranslator translator;
     InstallLanguage(*qApp, translator, name);
     const QString translated = QCoreApplication::translate("SrcDesk", "连接失败");
+    // Qt's own buttons speak the same language, as Qt's catalogue words them.
+    QMessageBox question(QMessageBox::Question, QString(), QString(), QMessageBox::Yes | QMessageBox::No);
+    const QStringList buttons { question.button(QMessageBox::Yes)->text(), question.button(QMessageBox::No)->text() };
     QApplication::removeTranslator(&translator);
     QCOMPARE(translated, english ? QString("Disconnected") : QString("连接失败"));
+    QTranslator qtChinese;
+    QVERIFY(qtChinese.load(":/qtbase_zh_CN.qm"));
+    QStringList expected;
+    for (const char *source : { "&Yes", "&No" })
+        expected << (english ? QString(source) : qtChinese.translate("QPlatformTheme", source));
+    QCOMPARE(buttons, expected);
 }
 
 void StartupTest::secondCopyIsRefusedUntilTheFirstEnds()

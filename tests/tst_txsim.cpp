@@ -5,6 +5,10 @@
 #include <QSerialPort>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 // The end-to-end suites take the simulator's word for what went over the line;
 // these checks cover what they cannot see going wrong in it.
 
@@ -135,6 +139,36 @@ private slots:
         QVERIFY(tool.waitForFinished(10000));
         QCOMPARE(tool.exitCode(), 0);
         QVERIFY(!QFileInfo::exists(path));
+    }
+
+    // Its log goes into a pipe that nobody drains: the line is served all the
+    // same, and once someone reads again the log says what it lost.
+    void toolAnswersWhileNobodyReadsItsLog()
+    {
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath("log");
+        QVERIFY(::mkfifo(QFile::encodeName(fifo), 0600) == 0);
+        const int reader = ::open(QFile::encodeName(fifo), O_RDONLY | O_NONBLOCK);
+        QByteArray log;
+        auto readLog = [&] {
+            char chunk[65536];
+            for (ssize_t n; (n = ::read(reader, chunk, sizeof chunk)) > 0;)
+                log.append(chunk, int(n));
+        };
+        QProcess tool;
+        tool.setStandardOutputFile(fifo);
+        tool.start(TXSIM_PATH, QStringList());
+        QVERIFY(QTest::qWaitFor([&] { return readLog(), log.contains('\n'); }, 10000));
+        Line line(QString::fromLocal8Bit(log.mid(5, log.indexOf('\n') - 5)));
+        // Some 58 bytes of log an exchange: 2500 of them are twice what the pipe holds.
+        const QByteArray stop = bytes("7E0001047C"), stopAck = bytes("7E000214016A");
+        QCOMPARE(line.ask(stop.repeated(2500), stopAck.size() * 2500).size(), stopAck.size() * 2500);
+        readLog();
+        line.ask(stop, stopAck.size());
+        QVERIFY(QTest::qWaitFor([&] { return readLog(), log.contains("log lines dropped"); }, 5000));
+        tool.kill();
+        QVERIFY(tool.waitForFinished());
+        ::close(reader);
     }
 };
 

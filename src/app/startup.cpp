@@ -4,13 +4,16 @@
 #include <QApplication>
 #include <QLocale>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSharedMemory>
 #include <QTranslator>
+#include <QWindow>
 
-static void initCatalogueResource()
+static void initCatalogueResources()
 {
-    // The catalogue lives in a static library: make sure its resource is linked in.
+    // The catalogues live in a static library: make sure their resources are linked in.
     Q_INIT_RESOURCE(language);
+    Q_INIT_RESOURCE(qtbase_zh_CN);
 }
 
 bool TakeInstanceGuard()
@@ -37,11 +40,71 @@ bool WantsEnglish(const QString &localeName)
 
 void InstallLanguage(QApplication &app, QTranslator &translator, const QString &localeName)
 {
-    if (!WantsEnglish(localeName))
-        return;
-    initCatalogueResource();
-    if (translator.load(":/language_EN.qm"))
+    // Our texts are written in Chinese; Qt's own (message box buttons, the
+    // file dialog) are English unless its catalogue is loaded. It is carried
+    // along, as a crew's copy of the folder finds no Qt translations installed.
+    initCatalogueResources();
+    if (translator.load(WantsEnglish(localeName) ? ":/language_EN.qm" : ":/qtbase_zh_CN.qm"))
         app.installTranslator(&translator);
+}
+
+namespace {
+
+// A window manager frames a window only when it maps it, and the frame may be
+// known only after the first expose: refit once it is, if the frame pushes
+// the window out of the free area. Unframed windows are never refitted.
+class RefitWhenFramed : public QObject
+{
+public:
+    RefitWhenFramed(QWidget *window, const QRect &area)
+        : QObject(window)
+        , window(window)
+        , area(area)
+    {
+        window->windowHandle()->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() != QEvent::Expose && event->type() != QEvent::Move)
+            return false;
+        const QMargins frame = window->windowHandle()->frameMargins();
+        if (frame.isNull())
+            return false;
+        // The widget's own frame geometry may not know the frame yet.
+        if (!area.contains(window->geometry().marginsAdded(frame)))
+            FitToArea(window, area, frame);
+        window->windowHandle()->removeEventFilter(this);
+        deleteLater();
+        return false;
+    }
+
+private:
+    QWidget *window;
+    QRect area;
+};
+
+} // namespace
+
+void FitToArea(QWidget *window, const QRect &area, const QMargins &frame)
+{
+    const QSize size = window->size().boundedTo(area.size().shrunkBy(frame));
+    // Centred; a window whose layout cannot shrink that far keeps its top left in the area.
+    const QSize outer = size.grownBy(frame);
+    const QPoint frameAt(area.x() + qMax(0, (area.width() - outer.width()) / 2),
+        area.y() + qMax(0, (area.height() - outer.height()) / 2));
+    // Placed by its inside: where a position counts the frame in, the frame
+    // just given may not be known yet.
+    window->setGeometry(QRect(frameAt + QPoint(frame.left(), frame.top()), size));
+}
+
+void ShowFitted(QWidget *window)
+{
+    window->winId(); // some platforms know the frame from here on
+    const QRect area = window->screen()->availableGeometry();
+    FitToArea(window, area, window->windowHandle()->frameMargins());
+    new RefitWhenFramed(window, area);
+    window->show();
 }
 
 QString WindowTitle()
@@ -65,6 +128,6 @@ int SourceDeskMain(int argc, char *argv[])
 
     SrcDesk window;
     window.setWindowTitle(WindowTitle());
-    window.show();
+    ShowFitted(&window);
     return app.exec();
 }

@@ -2,6 +2,8 @@
 // that runs inside the same process, for a first look without hardware.
 #include "app/srcdesk.h"
 #include "app/startup.h"
+#include "console.h"
+#include "linewriter.h"
 #include "screenshots.h"
 #include "transmitter.h"
 
@@ -13,18 +15,28 @@
 #include <QTranslator>
 
 #include <cstdio>
+#include <memory>
+#include <unistd.h>
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
     QCommandLineParser options;
     options.setApplicationDescription("SourceDesk connected to a simulated transmitter.");
-    options.addHelpOption();
+    const QCommandLineOption help = options.addHelpOption();
     const QCommandLineOption screenshots("screenshots",
-        "Run without a person: connect, start a sweep, stop, quit without saving, and keep screenshots of the "
-        "connected window and of the running transmission in <folder>.",
+        "Run without a person: connect, start a sweep, wait for its send time, watch it run, stop, quit without "
+        "saving, and keep screenshots of the connected window, of the wait and of the running transmission in "
+        "<folder>.",
         "folder");
     options.addOption(screenshots);
+    {
+        // Help needs no display: answer it before the window system is opened.
+        QCoreApplication plain(argc, argv);
+        options.parse(plain.arguments());
+        if (options.isSet(help) || options.isSet("help-all"))
+            options.process(plain);
+    }
+    QApplication app(argc, argv);
     options.process(app);
 
     // The same start-up as the product: one copy per machine, same language.
@@ -62,10 +74,22 @@ int main(int argc, char *argv[])
     const QString simulated = QCoreApplication::translate("SrcDesk", "发射机为模拟设备，未连接真实硬件");
     window.LogToView(LogSystemInfo, simulated);
     window.LogToFile(simulated);
-    window.show();
+    ShowFitted(&window);
 
-    if (!options.isSet(screenshots))
+    if (!options.isSet(screenshots)) {
+        // A trainer steers the simulated transmitter from the terminal the demo
+        // was started in, with txsim's own commands.
+        txsim::Console console(transmitter);
+        txsim::LineWriter replies(STDOUT_FILENO);
+        std::unique_ptr<txsim::ConsoleInput> input;
+        if (txsim::ConsoleInput::canListen(STDIN_FILENO)) {
+            input = std::make_unique<txsim::ConsoleInput>(
+                console, STDIN_FILENO, [&replies](const QString &text) { replies.write(text); });
+            QObject::connect(input.get(), &txsim::ConsoleInput::quitRequested, &window, &QWidget::close);
+            replies.write("The simulated transmitter takes txsim's commands here; \"help\" lists them.");
+        }
         return app.exec();
+    }
 
     ScreenshotTour tour(&window, options.value(screenshots));
     bool ok = false;

@@ -21,6 +21,10 @@ namespace {
 
 // Each step gets this long: the GPS lock alone takes several seconds.
 const int kStepSeconds = 60;
+// Connected, waiting for the send time, transmitting.
+const int kShots = 3;
+// Long enough ahead that the wait for the send time can be seen.
+const int kLeadSeconds = 20;
 
 QString translated(const char *source)
 {
@@ -54,7 +58,8 @@ ScreenshotTour::ScreenshotTour(QWidget *w, const QString &dir, QObject *parent)
                 buildSweep();
                 click("btn_start");
             } },
-        { "\"Wait Sent\"", [this] { return is("label_work_statu", "待发送"); }, [] {} },
+        { "\"Wait Sent\"", [this] { return is("label_work_statu", "待发送"); },
+            [this] { shoot("sourcedesk-waiting.png"); } },
         { "\"Working\"", [this] { return is("label_work_statu", "工作中"); },
             [this] {
                 shoot("sourcedesk-transmitting.png");
@@ -87,7 +92,8 @@ void ScreenshotTour::tick()
         step.act();
         if (steps.isEmpty()) {
             poll.stop();
-            emit finished(shots.size() == 2, shots.size() == 2 ? QString() : QString("a screenshot was not saved"));
+            const bool all = shots.size() == kShots;
+            emit finished(all, all ? QString() : QString("a screenshot was not saved"));
         }
         return;
     }
@@ -149,8 +155,8 @@ void ScreenshotTour::click(const char *objectName)
         button->click();
 }
 
-// Three rows of a square-wave sweep, starting a few seconds after the
-// transmitter's clock so the screenshot of the running sweep comes soon.
+// Three rows of a square-wave sweep, starting a little after the
+// transmitter's clock: the wait shows, and the running sweep comes soon.
 void ScreenshotTour::buildSweep()
 {
     click("rBtn_continue");
@@ -169,5 +175,5 @@ void ScreenshotTour::buildSweep()
 
     TimeUtil time;
     const TimeFields clock = time.ParseTime(text("edt_system_time"));
-    window->findChild<QLineEdit *>("edt_send_time")->setText(time.FormatTime(time.AddSeconds(clock, 8)));
+    window->findChild<QLineEdit *>("edt_send_time")->setText(time.FormatTime(time.AddSeconds(clock, kLeadSeconds)));
 }

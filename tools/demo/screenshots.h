@@ -11,8 +11,9 @@
 class QWidget;
 
 // Drives the demo window the way a new user would, without a person: connect,
-// wait for version, status, GPS lock and time, build a sweep, start, watch it
-// run, stop, and leave without saving. Two screenshots are kept on the way.
+// wait for version, status, GPS lock and time, build a sweep, start, wait for
+// its send time, watch it run, stop, and leave without saving. Three
+// screenshots are kept on the way: connected, waiting, transmitting.
 class ScreenshotTour : public QObject
 {
     Q_OBJECT

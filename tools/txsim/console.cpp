@@ -2,6 +2,11 @@
 
 #include <QDateTime>
 #include <QRegularExpression>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace txsim {
 
@@ -438,6 +443,50 @@ signals: seconds), until stopped for a count of 0x7FFFFFFF or a cyclic sweep.
 Refused: start parameters not 8 + 6n bytes (n >= 1), a ladder index above 25,
 a frequency above 128 Hz for a coded wave, a period count below 1, a start
 moment that is no real date; unknown signal codes and sweep modes.)");
+}
+
+ConsoleInput::ConsoleInput(Console &console, int fd, std::function<void(const QString &)> reply, QObject *parent)
+    : QObject(parent)
+    , console(console)
+    , fd(fd)
+    , reply(std::move(reply))
+    , notifier(new QSocketNotifier(fd, QSocketNotifier::Read, this))
+{
+    connect(notifier, &QSocketNotifier::activated, this, &ConsoleInput::readSome);
+}
+
+bool ConsoleInput::canListen(int fd)
+{
+    struct stat info;
+    if (::fstat(fd, &info) != 0)
+        return false;
+    if (::isatty(fd))
+        return ::tcgetpgrp(fd) == ::getpgrp();
+    return S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode) || S_ISREG(info.st_mode);
+}
+
+void ConsoleInput::readSome()
+{
+    char buffer[1024];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n <= 0) {
+        // The end of the input (or a closed terminal) is no reason to stop serving.
+        if (n == 0 || errno != EINTR)
+            notifier->setEnabled(false);
+        return;
+    }
+    pending.append(buffer, int(n));
+    int end;
+    while ((end = pending.indexOf('\n')) >= 0) {
+        const QString line = QString::fromLocal8Bit(pending.left(end));
+        pending.remove(0, end + 1);
+        reply(console.run(line));
+        if (console.quitRequested()) {
+            notifier->setEnabled(false);
+            emit quitRequested();
+            return;
+        }
+    }
 }
 
 } // namespace txsim

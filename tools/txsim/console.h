@@ -5,6 +5,10 @@
 #include <QObject>
 #include <QStringList>
 
+#include <functional>
+
+class QSocketNotifier;
+
 namespace txsim {
 
 // Reads fault descriptions such as "status:split:3:20@2" (command, kind,
@@ -43,6 +47,32 @@ private:
     bool quit = false;
     quint8 versionByte = 0x21;
     QDate buildDate = QDate(2019, 6, 3);
+};
+
+// Runs the console's commands as lines arrive on a descriptor, standard input
+// as a rule, on the event loop and without ever waiting for them.
+class ConsoleInput : public QObject
+{
+    Q_OBJECT
+public:
+    ConsoleInput(Console &console, int fd, std::function<void(const QString &)> reply, QObject *parent = nullptr);
+
+    // Someone can type or pipe commands into `fd`: a terminal of which this
+    // process has the foreground (a background read would stop it), a pipe, a
+    // socket or a file; not /dev/null, nor a closed descriptor.
+    static bool canListen(int fd);
+
+signals:
+    void quitRequested();
+
+private:
+    void readSome();
+
+    Console &console;
+    int fd;
+    std::function<void(const QString &)> reply;
+    QSocketNotifier *notifier;
+    QByteArray pending;
 };
 
 } // namespace txsim

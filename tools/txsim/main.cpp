@@ -1,11 +1,11 @@
 #include "console.h"
+#include "linewriter.h"
 #include "transmitter.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QSocketNotifier>
 
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -21,14 +21,13 @@ void onSignal(int)
     [[maybe_unused]] ssize_t ignored = ::write(signalPipe[1], &byte, 1);
 }
 
+// The log must never hold up the answers: a pipe nobody drains loses lines
+// instead (and says how many), the line keeps being served.
+txsim::LineWriter logWriter(STDOUT_FILENO);
+
 void say(const QString &text)
 {
-    if (text.isEmpty())
-        return;
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    logWriter.write(text);
 }
 
 QString stamp()
@@ -98,29 +97,10 @@ int main(int argc, char *argv[])
         QObject::connect(stopSignals, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
     }
 
-    QByteArray pendingInput;
-    auto *input = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, &app);
-    QObject::connect(input, &QSocketNotifier::activated, [&] {
-        char buffer[1024];
-        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n <= 0) {
-            // End of input (or a closed terminal) is no reason to stop serving.
-            if (n == 0 || errno != EINTR)
-                input->setEnabled(false);
-            return;
-        }
-        pendingInput.append(buffer, int(n));
-        int end;
-        while ((end = pendingInput.indexOf('\n')) >= 0) {
-            const QString line = QString::fromLocal8Bit(pendingInput.left(end));
-            pendingInput.remove(0, end + 1);
-            say(console.run(line));
-            if (console.quitRequested()) {
-                app.quit();
-                return;
-            }
-        }
-    });
+    if (txsim::ConsoleInput::canListen(STDIN_FILENO)) {
+        auto *input = new txsim::ConsoleInput(console, STDIN_FILENO, say, &app);
+        QObject::connect(input, &txsim::ConsoleInput::quitRequested, &app, &QCoreApplication::quit);
+    }
 
     say(QStringLiteral("PORT %1").arg(tx.portPath()));
     const int result = app.exec();
