@@ -59,12 +59,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsSet("SRCDESK_BENCH_CHILD")) {
         SetAppFolder(qEnvironmentVariable("SRCDESK_BENCH_CHILD"));
         QApplication app(argc, argv);
-        QTranslator translator;
-        InstallLanguage(app, translator, QLocale::system().name());
-        SrcDesk window;
-        window.setWindowTitle(WindowTitle());
-        window.show();
-        return app.exec();
+        return StartDesk(app);
     }
 
     QCoreApplication app(argc, argv);

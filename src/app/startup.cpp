@@ -1,5 +1,6 @@
 #include "app/startup.h"
 #include "app/srcdesk.h"
+#include "platform/staleguard.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -13,21 +14,14 @@ static void initCatalogueResources()
 {
     // The catalogues live in a static library: make sure their resources are linked in.
     Q_INIT_RESOURCE(language);
-    Q_INIT_RESOURCE(qtbase_zh_CN);
 }
 
 bool TakeInstanceGuard()
 {
     static QSharedMemory *guard = nullptr;
     if (!guard) {
-#ifndef Q_OS_WIN
-        // On Unix a segment outlives a crashed copy (and this one, which never
-        // deletes its guard). Attaching and detaching removes it when no running
-        // copy holds it; a live copy keeps it attached, so it survives this.
-        QSharedMemory stale("SourceDesk");
-        if (stale.attach())
-            stale.detach();
-#endif
+        // Left by a crashed copy, or by this one, which never deletes its guard.
+        RemoveStaleSegment("SourceDesk");
         guard = new QSharedMemory("SourceDesk");
     }
     return guard->create(1, QSharedMemory::ReadWrite);
@@ -112,13 +106,11 @@ QString WindowTitle()
     return QObject::tr("SourceDesk-V%1.%2.%3A").arg(qint64(2)).arg(qint64(1)).arg(qint64(2));
 }
 
-int SourceDeskMain(int argc, char *argv[])
+int StartDesk(QApplication &app, const std::function<bool(SrcDesk &)> &prepare, const std::function<int()> &run)
 {
-    QApplication app(argc, argv);
-
     if (!TakeInstanceGuard()) {
         QMessageBox::critical(nullptr, QObject::tr("Open failed"),
-                              QObject::tr("The application is already running and cannot be opened again!"));
+            QObject::tr("The application is already running and cannot be opened again!"));
         QCoreApplication::quit();
         return -1;
     }
@@ -128,6 +120,14 @@ int SourceDeskMain(int argc, char *argv[])
 
     SrcDesk window;
     window.setWindowTitle(WindowTitle());
+    if (prepare && !prepare(window))
+        return 1;
     ShowFitted(&window);
-    return app.exec();
+    return run ? run() : app.exec();
+}
+
+int SourceDeskMain(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    return StartDesk(app);
 }

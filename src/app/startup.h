@@ -2,11 +2,14 @@
 
 #include <QString>
 
+#include <functional>
+
 class QApplication;
 class QRect;
 class QMargins;
 class QTranslator;
 class QWidget;
+class SrcDesk;
 
 // Takes the machine-wide single-instance guard. False while another copy runs.
 bool TakeInstanceGuard();
@@ -28,5 +31,12 @@ void FitToArea(QWidget *window, const QRect &area, const QMargins &frame);
 // "SourceDesk-V2.1.2A", the same in both languages.
 QString WindowTitle();
 
-// The program's main function: guard, language, window, event loop.
+// The start-up of every program around the window: the single-instance guard,
+// the language, the window at a size that fits, the event loop. `prepare`
+// adds what that program needs before the window shows (false ends it with
+// 1); `run` stands in for the plain event loop. -1 when another copy runs.
+int StartDesk(
+    QApplication &app, const std::function<bool(SrcDesk &)> &prepare = {}, const std::function<int()> &run = {});
+
+// The program's main function.
 int SourceDeskMain(int argc, char *argv[]);

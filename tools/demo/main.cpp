@@ -10,9 +10,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDateTime>
-#include <QLocale>
 #include <QMessageBox>
-#include <QTranslator>
 
 #include <cstdio>
 #include <memory>
@@ -39,15 +37,6 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     options.process(app);
 
-    // The same start-up as the product: one copy per machine, same language.
-    if (!TakeInstanceGuard()) {
-        QMessageBox::critical(nullptr, QObject::tr("Open failed"),
-            QObject::tr("The application is already running and cannot be opened again!"));
-        return -1;
-    }
-    QTranslator translator;
-    InstallLanguage(app, translator, QLocale::system().name());
-
     // Firmware V2.1 built 2019-06-03; the GPS clock is the PC's. Lock and leap
     // second arrive a few seconds after the first contact, as in the field.
     txsim::Transmitter transmitter;
@@ -62,47 +51,53 @@ int main(int argc, char *argv[])
         transmitter.setGpsLockedAt(now.addSecs(4));
         transmitter.setLeapDoneAt(now.addSecs(6));
     });
-    if (!transmitter.start()) {
-        QMessageBox::critical(
-            nullptr, "SourceDeskDemo", "The simulated transmitter could not start: " + transmitter.errorString());
-        return 1;
-    }
-
-    SrcDesk window;
-    window.SetPortSource([&transmitter] { return QStringList(transmitter.portPath()); });
-    window.setWindowTitle(QCoreApplication::translate("SrcDesk", "%1 (模拟发射机)").arg(WindowTitle()));
-    const QString simulated = QCoreApplication::translate("SrcDesk", "发射机为模拟设备，未连接真实硬件");
-    window.LogToView(LogSystemInfo, simulated);
-    window.LogToFile(simulated);
-    ShowFitted(&window);
+    SrcDesk *shown = nullptr;
+    const auto prepare = [&](SrcDesk &window) {
+        if (!transmitter.start()) {
+            QMessageBox::critical(
+                nullptr, "SourceDeskDemo", "The simulated transmitter could not start: " + transmitter.errorString());
+            return false;
+        }
+        window.SetPortSource([&transmitter] { return QStringList(transmitter.portPath()); });
+        window.setWindowTitle(QCoreApplication::translate("SrcDesk", "%1 (模拟发射机)").arg(WindowTitle()));
+        const QString simulated = QCoreApplication::translate("SrcDesk", "发射机为模拟设备，未连接真实硬件");
+        window.LogToView(LogSystemInfo, simulated);
+        window.LogToFile(simulated);
+        shown = &window;
+        return true;
+    };
 
     if (!options.isSet(screenshots)) {
         // A trainer steers the simulated transmitter from the terminal the demo
         // was started in, with txsim's own commands.
-        txsim::Console console(transmitter);
-        txsim::LineWriter replies(STDOUT_FILENO);
-        std::unique_ptr<txsim::ConsoleInput> input;
-        if (txsim::ConsoleInput::canListen(STDIN_FILENO)) {
-            input = std::make_unique<txsim::ConsoleInput>(
-                console, STDIN_FILENO, [&replies](const QString &text) { replies.write(text); });
-            QObject::connect(input.get(), &txsim::ConsoleInput::quitRequested, &window, &QWidget::close);
-            replies.write("The simulated transmitter takes txsim's commands here; \"help\" lists them.");
-        }
-        return app.exec();
+        return StartDesk(app, prepare, [&] {
+            txsim::Console console(transmitter);
+            txsim::LineWriter replies(STDOUT_FILENO);
+            std::unique_ptr<txsim::ConsoleInput> input;
+            if (txsim::ConsoleInput::canListen(STDIN_FILENO)) {
+                input = std::make_unique<txsim::ConsoleInput>(
+                    console, STDIN_FILENO, [&replies](const QString &text) { replies.write(text); });
+                QObject::connect(input.get(), &txsim::ConsoleInput::quitRequested, shown, &QWidget::close);
+                replies.write("The simulated transmitter takes txsim's commands here; \"help\" lists them.");
+            }
+            return app.exec();
+        });
     }
 
-    ScreenshotTour tour(&window, options.value(screenshots));
     bool ok = false;
-    QObject::connect(&tour, &ScreenshotTour::finished, [&](bool done, const QString &message) {
-        ok = done;
-        if (!done)
-            std::fprintf(stderr, "SourceDeskDemo: %s\n", qPrintable(message));
-        for (const QString &path : tour.saved())
-            std::printf("Screenshot: %s\n", qPrintable(path));
-        std::fflush(stdout);
-        QCoreApplication::exit(done ? 0 : 1);
+    const int result = StartDesk(app, prepare, [&] {
+        ScreenshotTour tour(shown, options.value(screenshots));
+        QObject::connect(&tour, &ScreenshotTour::finished, [&](bool done, const QString &message) {
+            ok = done;
+            if (!done)
+                std::fprintf(stderr, "SourceDeskDemo: %s\n", qPrintable(message));
+            for (const QString &path : tour.saved())
+                std::printf("Screenshot: %s\n", qPrintable(path));
+            std::fflush(stdout);
+            QCoreApplication::exit(done ? 0 : 1);
+        });
+        tour.start();
+        return app.exec();
     });
-    tour.start();
-    const int result = app.exec();
-    return ok ? result : 1;
+    return ok ? result : (result == 0 ? 1 : result);
 }

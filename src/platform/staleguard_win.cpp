@@ -1,0 +1,3 @@
+#include "platform/staleguard.h"
+
+void RemoveStaleSegment(const QString &) { }
