@@ -113,6 +113,8 @@ void SrcDesk::init()
     // of the window.
     progressLabel = new QLabel(this);
     progressLabel->setObjectName("label_progress");
+    // A long line is cut at the window's edge rather than widening the window.
+    progressLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     delayLabel = new QLabel(this);
     delayLabel->setObjectName("label_delay");
     statusBar()->addWidget(progressLabel, 1);
