@@ -109,6 +109,7 @@ public:
     void ShowPendingStart();
     static QList<bool> ByteToBits(quint8 value);
     void ApplyVersion();
+    void VersionNotRead();
     static QString ByteToHex(quint8 value);
     void ShowGpsTime();
 

@@ -160,13 +160,9 @@ void SrcDesk::DispatchResponse()
             ApplyVersion();
             LogToFile(tr("版本号解析成功"));
         } else {
-            ShowVersion(tr("获取失败"), ColourRed);
             LogToFile(tr("版本号获取失败"));
             StopResponseTimer();
-            busy = false;
-            versionCompatible = true;
-            PaintControls();
-            StartPolling();
+            VersionNotRead();
         }
         break;
 

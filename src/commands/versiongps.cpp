@@ -52,6 +52,17 @@ void SrcDesk::ApplyVersion()
     EnableSettings(false);
 }
 
+// Refused, garbled or missing: the unit is not refused for it, and the poll
+// starts as after an accepted version.
+void SrcDesk::VersionNotRead()
+{
+    ShowVersion(tr("获取失败"), ColourRed);
+    busy = false;
+    versionCompatible = true;
+    PaintControls();
+    StartPolling();
+}
+
 void SrcDesk::QueryGpsTime()
 {
     const unsigned char payload[1] = { CommandCode::GpsTime };

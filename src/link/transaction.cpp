@@ -163,11 +163,7 @@ void SrcDesk::serialTimeOut()
         } else {
             LogToView(LogSystemInfo, tr("警告：异常！"));
             if (CommandState == StateVersion) {
-                // As after a refused or missing version: the poll still starts.
-                ShowVersion(tr("获取失败"), ColourRed);
-                versionCompatible = true;
-                PaintControls();
-                StartPolling();
+                VersionNotRead();
             } else if (CommandState == StateConnectionTest) {
                 LogToView(LogSystemInfo, tr("%1应答无法识别").arg(serialPort->portName()));
                 TryNextPort();
@@ -190,11 +186,7 @@ void SrcDesk::serialTimeOut()
     case StateVersion:
         // The device may have vanished with the port still open for Qt.
         DropPort();
-        ShowVersion(tr("获取失败"), ColourRed);
-        busy = false;
-        versionCompatible = true;
-        PaintControls();
-        StartPolling();
+        VersionNotRead();
         break;
     case StateGpsTime:
         // The next status poll tells whether the device is still there; the
