@@ -63,11 +63,11 @@ void OpLogTest::pollStaysOutAndRunsAppendToTheFileOfTheirFirstWrite()
     AppFolderFixture folder;
     {
         TestDesk first;
-        first.CommandState = 5; // the status poll: view only
+        first.CommandState = StateDeviceStatus; // view only
         first.LogToFile("poll");
         first.LogToView(LogSystemInfo, "view lines still appear");
         QVERIFY(first.logLines.last().endsWith("view lines still appear"));
-        first.CommandState = 9;
+        first.CommandState = StateGpsTime;
         first.LogToFile("first run");
     }
     TestDesk second;

@@ -205,7 +205,7 @@ private:
         for (; refusedFirmware && linesAtVerdict < d.logLines.size(); ++linesAtVerdict)
             refusedFirmware = !d.logLines.at(linesAtVerdict).endsWith("扫描端口...");
         // From the verdict on: the version exchange may still be open.
-        if (refusedFirmware && start->isEnabled() && d.CommandState != 8)
+        if (refusedFirmware && start->isEnabled() && d.CommandState != StateVersion)
             lie("Start usable with refused firmware");
         const QString state = work->text();
         const bool ready = state == "空闲" && start->isEnabled();
