@@ -123,6 +123,8 @@ private:
 };
 
 // Lines of today's log file in the given folder, without their time stamps.
+// The file is in the locale's code page (GBK under a Chinese Windows), so a
+// test reads it under the locale of the copy that wrote it.
 inline QStringList logFileTexts(const QString &folder)
 {
     QFile file(folder + "/" + QDate::currentDate().toString("yyyy-MM-dd") + "_log.txt");
@@ -133,7 +135,7 @@ inline QStringList logFileTexts(const QString &folder)
     for (const QByteArray &line : lines) {
         if (line.isEmpty())
             continue;
-        texts << QString::fromUtf8(line.mid(10)); // "hh:mm:ss->"
+        texts << QString::fromLocal8Bit(line.mid(10)); // "hh:mm:ss->"
     }
     return texts;
 }

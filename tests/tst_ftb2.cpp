@@ -37,7 +37,8 @@ Result ftb2(const QString &dir, const QStringList &args, long fileSizeLimit = 0)
     if (fileSizeLimit)
         setrlimit(RLIMIT_FSIZE, &small);
 #endif
-    p.start(FTB2_PATH, args); // the child takes the limit as it forks
+    // The child takes the limit as it forks; its lines end in CR LF on Windows.
+    p.start(FTB2_PATH, args, QIODevice::ReadWrite | QIODevice::Text);
 #ifdef Q_OS_UNIX
     setrlimit(RLIMIT_FSIZE, &saved);
 #else
