@@ -1,5 +1,7 @@
+#include "EM/csamt_pub.h"
 #include "txsimfield.h"
 
+#include <QComboBox>
 #include <QDirIterator>
 #include <QProcess>
 #include <QRadioButton>
@@ -40,7 +42,7 @@ struct Run
             return { "no link at the start" };
         sinceTick.start();
         ticker.start(10);
-        for (current = 0; current < script.size() && violation.isEmpty(); ++current) {
+        for (current = 0; current < script.size() && violation.isEmpty() && !closed; ++current) {
             const QStringList words = script.at(current).split(' ', Qt::SkipEmptyParts);
             const Verb *verb = verbOf(words.value(0));
             // What the device receives from here on was sent after the step.
@@ -50,7 +52,7 @@ struct Run
             verb ? verb->act(*this, words) : violate("not a step of this script language");
             tick();
         }
-        if (violation.isEmpty())
+        if (violation.isEmpty() && !closed)
             settle();
         return violation;
     }
@@ -80,8 +82,39 @@ struct Run
         f.d.w<QRadioButton>(sweep ? "rBtn_continue" : "rBtn_single")->click();
         if (sweep && f.d.tableModel->rowCount() == 0 && button("btn_add")->isEnabled())
             f.d.addRow("4", "10");
+        for (auto [name, word] : { std::pair("cmb_signal", 3), std::pair("cmb_model_scan", 4) }) {
+            auto *box = f.d.w<QComboBox>(name);
+            if (box->isEnabled())
+                box->setCurrentIndex(w.value(word).toInt() % box->count());
+        }
         const QString hour = tx.clock().addSecs(3600).toString("yyyy/MM/dd hh:mm:ss");
         startOpen = press("btn_start", "edt_send_time", w.value(2) == "hour" ? hour : QString());
+    }
+
+    // Two tables to import: one good, one the reader refuses.
+    void import(Words w)
+    {
+        freq_table table;
+        freq_table_init(&table);
+        table.freq_num = 2;
+        table.items[0] = { 1200, 16, 40, 10 };
+        table.items[1] = { 2400, 8, 80, 10 };
+        FILE *fp = csamt_fopen(QFile::encodeName(f.folder.file("good.FTB2")).constData(), "wb");
+        if (!fp || freq_table_write(fp, &table) != freq_table_file_size(&table) || std::fclose(fp) != 0
+            || !writeFile(f.folder.file("bad.FTB2"), "not a table"))
+            qFatal("cannot write the tables to import");
+        f.d.dialogAnswers = QStringList { f.folder.file(w.value(1) + ".FTB2") };
+        press("btn_import");
+    }
+
+    // The program ends here; Yes to "the transmitter is running" asks for the stop.
+    void close(Words w)
+    {
+        boxes.answer = w.value(1) == "yes" ? QMessageBox::Yes : QMessageBox::No;
+        const int asked = boxes.seen.size();
+        f.d.close();
+        stopsAsked += w.value(1) == "yes" && boxes.seen.mid(asked).join('\n').contains("关闭窗口不会使其停止");
+        closed = true;
     }
 
     void warn(int bits) { tx.setWarnings(bits & 8, bits & 4, bits & 2, bits & 1); }
@@ -166,6 +199,7 @@ struct Run
     QElapsedTimer sinceTick;
     QString violation;
     int current = 0, stopsAsked = 0;
+    bool closed = false;
     bool startOpen = false; // Start pressed, its chain not yet begun
     bool chainOpen = false; // a chain began and no stop was pressed since
 };
@@ -183,12 +217,16 @@ void fault(Run &r, Words w)
 const QString kFault = "fault %1 0x05|0x06|0x01|0x05|0x06|0x01|0x04|0x09|0x07|0x07|0x02|0x0A|0x03 %2 x1|x1|x1|x2-3";
 const Verb kVerbs[] = {
     { 0, "wait 0-249|0-249|0-249|250-1499|250-1499|1500-3499", [](Run &, Words w) { QTest::qWait(w[1].toInt()); } },
-    { 20, "start single|sweep now|hour", [](Run &r, Words w) { r.start(w); } },
+    { 20, "start single|sweep now|hour 0-3 0-1", [](Run &r, Words w) { r.start(w); } },
     { 12, "stop", [](Run &r, Words) { r.stop(); } },
     { 6, "scan", [](Run &r, Words) { r.press("pushButton"); } },
     { 4, "delay 1-3000", [](Run &r, Words w) { r.press("btn_time_delay", "edt_time_delay", w.value(1)); } },
     { 3, "add", [](Run &r, Words) { r.press("btn_add"); } },
-    { 8, "delete", [](Run &r, Words) { r.press("btn_delete"); } },
+    { 3, "delete", [](Run &r, Words) { r.press("btn_delete"); } },
+    { 3, "import good|bad", [](Run &r, Words w) { r.import(w); } },
+    { 2, "round minute|period",
+        [](Run &r, Words w) { r.press(w[1] == "minute" ? "btn_round_min" : "btn_round_circel"); } },
+    { 0, "close yes|no", [](Run &r, Words w) { r.close(w); } },
     { 16, kFault.arg("silent|garbled|stuffed|pieces|twice|refused|extra|next", "0"), fault },
     { 6, kFault.arg("late", "15-150|200-1950|2050-3500"), fault },
     { 6, "plug in|out", [](Run &r, Words w) { w[1] == "out" ? r.tx.unplug() : void(r.tx.replug()); } },
@@ -231,6 +269,8 @@ QStringList generate(quint32 seed)
             ++verb;
         script << draw(random, verb->line);
     }
+    if (random.bounded(8) == 0)
+        script << draw(random, verbOf("close")->line);
     return script;
 }
 
@@ -268,9 +308,16 @@ int campaign(const QStringList &args)
     }
     const quint32 first = option("--seed").toUInt(), count = qMax(1u, option("--sequences").toUInt());
     int failed = 0;
+    // Each sequence builds and drops a whole window; what stays grows with leaks.
+    const auto residentKiB = [] {
+        QFile statm("/proc/self/statm");
+        return statm.open(QIODevice::ReadOnly) ? statm.readAll().split(' ').value(1).toLongLong() * 4 : 0;
+    };
+    qint64 afterFirst = 0;
     for (quint32 seed = first; seed < first + count; ++seed) {
         const QStringList script = generate(seed);
         const QString found = Run(script).execute();
+        afterFirst = seed == first ? residentKiB() : afterFirst;
         out << "seed " << seed << ": " << (found.isEmpty() ? "ok" : "VIOLATION " + found) << "\n" << Qt::flush;
         failed += !found.isEmpty();
         if (found.isEmpty() || args.contains("--no-shrink"))
@@ -282,6 +329,13 @@ int campaign(const QStringList &args)
             file.write(text.toUtf8());
         out << text << Qt::flush;
     }
+    const qint64 grown = residentKiB() - afterFirst;
+#ifndef __SANITIZE_ADDRESS__ // which holds freed memory back on purpose
+    if (count >= 20 && grown > 32 * 1024) {
+        out << "VIOLATION memory grew by " << grown << " KiB over " << count << " sequences\n";
+        ++failed;
+    }
+#endif
     return failed ? 1 : 0;
 }
 
