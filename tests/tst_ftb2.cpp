@@ -1,9 +1,12 @@
+#include "csvtable.h"
 #include "ftb2bytes.h"
 #include "testdesk.h"
 
 #include <QLineEdit>
 #include <QProcess>
 #include <QRadioButton>
+
+#include <cstring>
 
 namespace {
 
@@ -122,6 +125,51 @@ private slots:
         const QStringList rows = windowRows(d);
         QCOMPARE(QString("%1 rows, %2").arg(rows.size() - 1).arg(rows.last()),
             imports ? line.section(", ", 1, 2).section(';', 0, 0) : "1 rows, total time 00:00:15");
+    }
+
+    // What spreadsheets write, read or refused with the line and field to mend.
+    void csvReaderTakesWhatSpreadsheetsWrite_data()
+    {
+        QTest::addColumn<QByteArray>("csv");
+        QTest::addColumn<QString>("read"); // entries "frequency/seconds/periods/rate", or the problem
+        const auto row = [](const char *name, const QByteArray &csv, const char *read) {
+            QTest::newRow(name) << csv << QString::fromUtf8(read);
+        };
+        row("Chinese headings, any order, CR line ends", "采样率,发送时长(S),频率（Hz）\r,15,1/3\r",
+            "0.333333343/15/5/150");
+        row("quotes around separators, quotes and line breaks",
+            "ID;\"Sending\r\ntime\";Freq;Periods\r\n\"\"\"a\"\"; b\";  \"8\"  ;  1.5 ;\r\n\r\n;;\r\n", "1.5/8/12/150");
+        row("periods given", "Freq,Time,Periods\n8192,2147483648,2147483647\n", "8192/2.14748365e+09/2147483647/150");
+        row("quote never closed", "Freq,Time\n1,15\n1,\"15\n", "line 3, field 2: opens a quote that is never closed");
+        row("quote inside a value", "Freq,Time\n1,1\"5\n",
+            "line 2, field 2: has a quote inside an unquoted value (quote the whole value, doubling the quote)");
+        row("value under no heading", "Freq,Time,\n1,15,x\n", "line 2, field 3: holds a value under no heading");
+        row("decimal comma", "Freq;Time\n1,5;15\n",
+            "line 2, Freq: \"1,5\" is not a number or 1/N (decimals take a point)");
+        row("period count overflows", "Freq,Time\n8192,2147483648\n",
+            "line 2, Time: \"2147483648\" gives more periods at 8192 Hz than a table file holds");
+        row("not UTF-8", "Freq,Time\n1,15\n\xC0,15\n", "line 3: is not UTF-8 text (save the sheet as CSV UTF-8)");
+        row("heading twice", "Freq,Time,Frequency(Hz)\n", "line 1, Frequency(Hz): names a column a second time");
+        row("no time column", "Freq\n1\n", "line 1: names no sending time column");
+        row("no rows", "Freq,Time\n,\n", "line 1: has no rows below it");
+    }
+    void csvReaderTakesWhatSpreadsheetsWrite()
+    {
+        QFETCH(QByteArray, csv);
+        QFETCH(QString, read);
+        freq_table table {}, before {};
+        freq_table_init(&table);
+        before = table;
+        CsvProblem problem;
+        QStringList entries;
+        const bool taken = ReadCsvTable(csv, &table, &problem);
+        for (int i = 0; taken && i < table.freq_num; ++i) {
+            const freq_item &e = table.items[i];
+            entries << QString::asprintf(
+                "%.9g/%.9g/%d/%d", double(e.freq), double(e.send_time), e.period_num, e.sample_rate);
+        }
+        QCOMPARE(taken ? entries.join(' ') : problem.where() + ": " + problem.text, read);
+        QVERIFY(taken || std::memcmp(&table, &before, sizeof table) == 0); // a refusal leaves the table alone
     }
 };
 
