@@ -26,7 +26,6 @@ public:
     using SrcDesk::logModel;
     using SrcDesk::on_btn_out_clicked;
     using SrcDesk::pollTimer;
-    using SrcDesk::receiveBuffer;
     using SrcDesk::responseTimer;
     using SrcDesk::serialPort;
     using SrcDesk::showTimer;
