@@ -18,7 +18,6 @@ class TestDesk : public SrcDesk
 public:
     using SrcDesk::busy;
     using SrcDesk::CommandState;
-    using SrcDesk::freqLadder;
     using SrcDesk::freqTable;
     using SrcDesk::gpsLeapDone;
     using SrcDesk::gpsLocked;
@@ -27,12 +26,9 @@ public:
     using SrcDesk::logModel;
     using SrcDesk::on_btn_out_clicked;
     using SrcDesk::pollTimer;
-    using SrcDesk::receiveBuffer;
     using SrcDesk::responseTimer;
     using SrcDesk::serialPort;
     using SrcDesk::showTimer;
-    using SrcDesk::signalCodes;
-    using SrcDesk::signalMaxFreq;
     using SrcDesk::stepTimer;
     using SrcDesk::tableModel;
     using SrcDesk::TimeUpdate;
@@ -93,17 +89,18 @@ private:
 };
 
 // Answers every message box that opens while it lives, keeping "title|text"
-// of each. Boxes are modal, so by the time the action that opened one returns,
-// it has been answered and recorded.
+// of each; of several alive, the latest answers. Boxes are modal, so by the
+// time the action that opened one returns, it has been answered and recorded.
 class BoxAnswerer
 {
 public:
     explicit BoxAnswerer(QMessageBox::StandardButton given = QMessageBox::Ok)
         : answer(given)
     {
+        answerers().append(this);
         QObject::connect(&timer, &QTimer::timeout, [this] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box)
+            if (!box || answerers().last() != this)
                 return;
             seen << box->windowTitle() + "|" + box->text();
             defaults << box->standardButton(box->defaultButton());
@@ -117,8 +114,14 @@ public:
     QStringList seen;
     QList<QMessageBox::StandardButton> defaults; // what Enter would have pressed
     QMessageBox::StandardButton answer;
+    ~BoxAnswerer() { answerers().removeOne(this); }
 
 private:
+    static QList<BoxAnswerer *> &answerers()
+    {
+        static QList<BoxAnswerer *> alive;
+        return alive;
+    }
     QTimer timer;
 };
 

@@ -1,15 +1,16 @@
 #pragma once
 
-// A desk wired to simulated transmitters, shared by the end-to-end suites.
+// A desk wired to simulated transmitters: the one fixture of the end-to-end suites.
 
-#include "link/framecodec.h"
 #include "testdesk.h"
 #include "transmitter.h"
 
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSerialPort>
 
 #include <algorithm>
@@ -30,14 +31,6 @@ inline QByteArray hex(const char *text)
     return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
 }
 
-inline int commandsOf(const Transmitter &tx, quint8 code)
-{
-    int n = 0;
-    for (const QByteArray &payload : tx.payloads())
-        n += quint8(payload.at(0)) == code;
-    return n;
-}
-
 inline QList<quint8> commandCodes(const Transmitter &tx)
 {
     QList<quint8> codes;
@@ -46,37 +39,21 @@ inline QList<quint8> commandCodes(const Transmitter &tx)
     return codes;
 }
 
-// Talks to the simulator over its own line while the desk has its port
-// closed, as a second controller on the same transmitter would.
-inline bool commandFromOutside(Transmitter &tx, const QByteArray &payload)
+inline int commandsOf(const Transmitter &tx, quint8 code)
 {
-    QSerialPort port;
-    port.setPortName(tx.portPath());
-    if (!port.open(QIODevice::ReadWrite))
-        return false;
-    unsigned char out[FrameAreaSize(kMaxPayloadLength)];
-    const int length = EncodeFrame(out, reinterpret_cast<const unsigned char *>(payload.constData()), payload.size());
-    int answers = 0;
-    const auto counter = QObject::connect(&tx, &Transmitter::answered, [&] { ++answers; });
-    port.write(reinterpret_cast<const char *>(out), length);
-    port.flush();
-    const bool answered = QTest::qWaitFor([&] { return answers > 0; }, 3000);
-    QObject::disconnect(counter);
-    port.close();
-    return answered;
+    return commandCodes(tx).count(code);
 }
 
 // The warning label's text for a status byte.
 inline QString warningOf(quint8 byte)
 {
-    QString text;
-    const char *const names[4][2]
-        = { { "设备过温", ",过温" }, { "设备过压", ",过压" }, { "设备过流", ",过流" }, { "设备缺水", ",缺水" } };
+    const QStringList names = { "过温", "过压", "过流", "缺水" };
+    QStringList on;
     for (int i = 0; i < 4; ++i) {
         if (byte & (0x10 >> i))
-            text += QString::fromUtf8(names[i][text.isEmpty() ? 0 : 1]);
+            on << names[i];
     }
-    return text;
+    return on.isEmpty() ? QString() : "设备" + on.join(',');
 }
 
 // Lies of the window, as the TruthWatch of each Field found them; a suite's
@@ -96,13 +73,6 @@ public:
     TruthWatch(TestDesk &desk, const std::vector<std::unique_ptr<Transmitter>> &sims)
         : d(desk)
         , sims(sims)
-        , gpsLock(desk.w<QLabel>("label_gps_lock"))
-        , gpsLeap(desk.w<QLabel>("label_gps_sec"))
-        , work(desk.w<QLabel>("label_work_statu"))
-        , warning(desk.w<QLabel>("label_warning_info"))
-        , interrupt(desk.w<QLabel>("label_safe"))
-        , start(desk.w<QPushButton>("btn_start"))
-        , progress(desk.w<QLabel>("label_progress"))
     {
         since.start();
         qApp->installEventFilter(this);
@@ -113,13 +83,16 @@ public:
         connect(sim, &Transmitter::commandReceived, this, [this, sim](const QByteArray &payload) {
             if (quint8(payload.at(0)) == 0x07)
                 answered.append({ since.elapsed(), sim->statusByte() });
-            if (quint8(payload.at(0)) == 0x0A) {
-                versionAsked = since.elapsed();
-                linesAtVerdict = d.logLines.size();
-                versionAnswer.clear();
-                refusing = sim->versionByte() >= 0x30;
-                refusedFirmware = false;
-            }
+            // A stop goes out as a step of its own, which locks Start and the scan.
+            if (quint8(payload.at(0)) == 0x04 && (start->isEnabled() || scan->isEnabled()))
+                lie("Start or the scan usable while a stop goes out");
+            if (quint8(payload.at(0)) != 0x0A)
+                return;
+            versionAsked = since.elapsed();
+            linesAtVerdict = d.logLines.size();
+            versionAnswer.clear();
+            refusing = sim->versionByte() >= 0x30;
+            refusedFirmware = false;
         });
         connect(sim, &Transmitter::answered, this, [this](const QByteArray &bytes) {
             // What a status answer carried when it left, however late.
@@ -139,31 +112,26 @@ public:
     }
 
     bool firmwareRefused() const { return refusedFirmware; }
+    // "label:text" each time a label was restyled: a label can turn red and
+    // back to green between two looks (the next poll may answer milliseconds
+    // after a time-out), and a new colour restyles it.
+    QStringList painted;
 
 private:
-    struct Status
-    {
-        qint64 at;
-        quint8 byte;
-    };
-
     // Status bytes the window may still be showing: any asked for in the last
     // 3 s, and the last three that left the device, however long ago.
     bool reported(const std::function<bool(quint8)> &holds) const
     {
-        for (const Status &s : answered) {
-            if (since.elapsed() - s.at < 3000 && holds(s.byte))
-                return true;
-        }
-        for (int i = std::max(0, int(delivered.size()) - 3); i < delivered.size(); ++i) {
-            if (holds(delivered[i]))
-                return true;
-        }
-        return false;
+        const auto recent
+            = [&](const QPair<qint64, quint8> &s) { return since.elapsed() - s.first < 3000 && holds(s.second); };
+        return std::any_of(answered.begin(), answered.end(), recent)
+            || std::any_of(delivered.end() - std::min(3, int(delivered.size())), delivered.end(), holds);
     }
 
-    bool eventFilter(QObject *, QEvent *) override
+    bool eventFilter(QObject *watched, QEvent *event) override
     {
+        if (event->type() == QEvent::StyleChange && qobject_cast<QLabel *>(watched))
+            painted << watched->objectName() + ":" + static_cast<QLabel *>(watched)->text();
         check();
         return false;
     }
@@ -177,23 +145,19 @@ private:
 
     void check()
     {
-        const auto bit = [](int n, bool set) { return [n, set](quint8 b) { return bool(b & (1 << n)) == set; }; };
-        const struct
-        {
-            QLabel *label;
-            const char *text;
-            int bit;
-            bool set;
-        } gps[4] = { { gpsLock, "已锁定", 6, true }, { gpsLock, "未锁定", 6, false }, { gpsLeap, "已闰秒", 5, true },
-            { gpsLeap, "未闰秒", 5, false } };
-        for (const auto &g : gps) {
-            if (g.label->text() == QString::fromUtf8(g.text) && !reported(bit(g.bit, g.set)))
-                lie(QString("%1 never reported").arg(QString::fromUtf8(g.text)));
+        // Each GPS text with the status bit and value that must have been reported for it.
+        const char *const gps[4] = { "未锁定", "已锁定", "未闰秒", "已闰秒" };
+        for (int i = 0; i < 4; ++i) {
+            const int bit = i < 2 ? 6 : 5;
+            const bool set = i % 2;
+            if ((i < 2 ? gpsLock : gpsLeap)->text() == QString::fromUtf8(gps[i])
+                && !reported([=](quint8 b) { return bool(b & (1 << bit)) == set; }))
+                lie(QString("%1 never reported").arg(QString::fromUtf8(gps[i])));
         }
         const QString warned = warning->text();
         if (warning->isVisibleTo(&d) && !reported([&](quint8 b) { return warningOf(b) == warned; }))
             lie(QString("warning %1 never reported").arg(warned));
-        if (interrupt->isVisibleTo(&d) && !reported(bit(0, true)))
+        if (interrupt->isVisibleTo(&d) && !reported([](quint8 b) { return b & 1; }))
             lie("interrupt protection never reported");
 
         bool armed = false, running = false;
@@ -221,20 +185,17 @@ private:
         else if (staleSince < 0)
             staleSince = since.elapsed();
         else if (since.elapsed() - staleSince > 3000)
-            lie(QString("%1 (%2) for over 3 s while the device %3")
-                    .arg(state, bar.left(8),
-                        running     ? "runs"
-                            : armed ? "waits"
-                                    : "is idle"));
+            lie(QString("%1 (%2) for over 3 s; armed %3, running %4").arg(state, bar.left(8)).arg(armed).arg(running));
     }
 
     TestDesk &d;
     const std::vector<std::unique_ptr<Transmitter>> &sims;
-    QLabel *gpsLock, *gpsLeap, *work, *warning, *interrupt;
-    QPushButton *start;
-    QLabel *progress;
+    QLabel *gpsLock = d.w<QLabel>("label_gps_lock"), *gpsLeap = d.w<QLabel>("label_gps_sec");
+    QLabel *work = d.w<QLabel>("label_work_statu"), *warning = d.w<QLabel>("label_warning_info");
+    QLabel *interrupt = d.w<QLabel>("label_safe"), *progress = d.w<QLabel>("label_progress");
+    QPushButton *start = d.w<QPushButton>("btn_start"), *scan = d.w<QPushButton>("pushButton");
     QElapsedTimer since;
-    QList<Status> answered;
+    QList<QPair<qint64, quint8>> answered; // when a status was asked for, and what the device held
     QList<quint8> delivered;
     qint64 staleSince = -1;
     qint64 versionAsked = -1; // while its answer is awaited
@@ -252,7 +213,8 @@ inline void verifyWindowToldTheTruth()
 }
 
 // A desk whose scan finds the given simulated transmitters, in order, plus
-// any extra locations a test puts in front of them.
+// any extra locations a test puts in front of them. Its message boxes get
+// `answer` where they offer it, unless a later BoxAnswerer takes over.
 struct Field
 {
     AppFolderFixture folder;
@@ -261,8 +223,10 @@ struct Field
     int live = 0; // the simulator the desk ends up talking to
     TestDesk d;
     TruthWatch truth { d, sims };
+    BoxAnswerer boxes;
 
-    explicit Field(int count = 1)
+    explicit Field(int count = 1, QMessageBox::StandardButton answer = QMessageBox::Yes)
+        : boxes(answer)
     {
         for (int i = 0; i < count; ++i) {
             sims.push_back(std::make_unique<Transmitter>());
@@ -272,6 +236,10 @@ struct Field
             truth.watch(sims.back().get());
         }
         d.SetPortSource([this] { return ports; });
+    }
+    explicit Field(QMessageBox::StandardButton answer)
+        : Field(1, answer)
+    {
     }
 
     Transmitter &tx(int i = 0) { return *sims.at(size_t(i)); }
@@ -286,15 +254,60 @@ struct Field
             texts << line.mid(9); // "hh:mm:ss-"
         return texts;
     }
+    void click(const char *button) { d.w<QPushButton>(button)->click(); }
+    bool enabled(const char *widget) const { return d.w<QWidget>(widget)->isEnabled(); }
+    void scan() { click("pushButton"); }
 
-    void scan() { d.w<QPushButton>("pushButton")->click(); }
+    // True when `where:text` is on show: a view line since `viewFrom`, a file
+    // line since `fileFrom`, or a label's text, now or painted since the last
+    // truth.painted.clear().
+    bool shows(const QString &expectation, int viewFrom, int fileFrom) const
+    {
+        const QString where = expectation.section(':', 0, 0), what = expectation.section(':', 1);
+        if (where == "view")
+            return view().mid(viewFrom).contains(what);
+        if (where == "file")
+            return file().mid(fileFrom).contains(what);
+        return text(qPrintable(where)) == what || truth.painted.contains(expectation);
+    }
 
-    // Waits until the link is up, the poll runs and `polls` status answers
-    // have been painted.
+    // "single 8" is single-frequency output at 8 Hz; anything else lists the
+    // rows of a sweep as "frequency:seconds", separated by blanks.
+    void choose(const QString &output, int signal, const QString &sendTime, int mode = 0)
+    {
+        if (output.startsWith("single ")) {
+            d.w<QRadioButton>("rBtn_single")->click();
+            d.w<QComboBox>("cmb_freq")->setCurrentText(output.mid(7));
+            QVERIFY(d.w<QComboBox>("cmb_freq")->currentText() == output.mid(7));
+        } else {
+            d.w<QRadioButton>("rBtn_continue")->click();
+            d.tableModel->clearRows();
+            for (const QString &row : output.split(' ', Qt::SkipEmptyParts))
+                d.addRow(row.section(':', 0, 0), row.section(':', 1));
+        }
+        d.w<QComboBox>("cmb_signal")->setCurrentIndex(signal);
+        d.w<QComboBox>("cmb_model_scan")->setCurrentIndex(mode);
+        d.w<QLineEdit>("edt_send_time")->setText(sendTime);
+    }
+
+    // Starts 1 Hz until stopped, from the send time (empty: now).
+    bool startSingle(const QString &sendTime = QString())
+    {
+        choose("single 1", 0, sendTime);
+        const int before = view().count("系统信息->启动成功.");
+        click("btn_start");
+        return QTest::qWaitFor([&] { return view().count("系统信息->启动成功.") > before; }, 5000);
+    }
+
+    // The window is usable again: no sequence pending, the status poll
+    // reaches the device within 2 s, the start button can be pressed.
+    bool usable() { return !d.busy && !d.stepTimer->isActive() && awaitPolls(1, 2000) && enabled("btn_start"); }
+
+    // Scans and waits until the scan is over and `polls` status answers have been painted.
     bool connectAndPoll(int polls = 1)
     {
         scan();
-        return QTest::qWaitFor([&] { return d.pollTimer->isActive(); }, 10000) && awaitPolls(polls);
+        return QTest::qWaitFor([&] { return !d.responseTimer->isActive(); }, 10000) && awaitPolls(polls);
     }
 
     // Waits for `count` further status exchanges of the simulator to end.
