@@ -1,10 +1,8 @@
-#include "EM/csamt_pub.h"
+#include "ftb2bytes.h"
 #include "txsimfield.h"
 
-#include <QComboBox>
 #include <QDirIterator>
 #include <QProcess>
-#include <QRadioButton>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 
@@ -94,13 +92,7 @@ struct Run
     // Two tables to import: one good, one the reader refuses.
     void import(Words w)
     {
-        freq_table table;
-        freq_table_init(&table);
-        table.freq_num = 2;
-        table.items[0] = { 1200, 16, 40, 10 };
-        table.items[1] = { 2400, 8, 80, 10 };
-        FILE *fp = csamt_fopen(QFile::encodeName(f.folder.file("good.FTB2")).constData(), "wb");
-        if (!fp || freq_table_write(fp, &table) != freq_table_file_size(&table) || std::fclose(fp) != 0
+        if (!writeFile(f.folder.file("good.FTB2"), ftb2Bytes({ { 1200, 16, 40, 10 }, { 2400, 8, 80, 10 } }))
             || !writeFile(f.folder.file("bad.FTB2"), "not a table"))
             qFatal("cannot write the tables to import");
         f.d.dialogAnswers = QStringList { f.folder.file(w.value(1) + ".FTB2") };
@@ -110,10 +102,10 @@ struct Run
     // The program ends here; Yes to "the transmitter is running" asks for the stop.
     void close(Words w)
     {
-        boxes.answer = w.value(1) == "yes" ? QMessageBox::Yes : QMessageBox::No;
-        const int asked = boxes.seen.size();
+        f.boxes.answer = w.value(1) == "yes" ? QMessageBox::Yes : QMessageBox::No;
+        const int asked = f.boxes.seen.size();
         f.d.close();
-        stopsAsked += w.value(1) == "yes" && boxes.seen.mid(asked).join('\n').contains("关闭窗口不会使其停止");
+        stopsAsked += w.value(1) == "yes" && f.boxes.seen.mid(asked).join('\n').contains("关闭窗口不会使其停止");
         closed = true;
     }
 
@@ -194,7 +186,6 @@ struct Run
     const QStringList script;
     Field f;
     Transmitter &tx = f.tx();
-    BoxAnswerer boxes { QMessageBox::Yes };
     QTimer ticker;
     QElapsedTimer sinceTick;
     QString violation;

@@ -1,77 +1,27 @@
 #include "txsimfield.h"
 
-#include <QComboBox>
-#include <QRadioButton>
 #include <QRegularExpression>
 #include <QTableView>
 
 namespace {
 
-// The payloads of the start, stop and delay sequences the device got, in
-// order; the polls around them are left out.
+// The start, stop and delay payloads the device got, in order, without the polls.
 QList<QByteArray> sequence(const Transmitter &tx)
 {
-    QList<QByteArray> found;
-    for (const QByteArray &payload : tx.payloads())
-        if (hex("05 06 01 04 09").contains(payload.at(0)))
-            found << payload;
+    QList<QByteArray> found = tx.payloads();
+    found.erase(std::remove_if(found.begin(), found.end(),
+                    [](const QByteArray &p) { return !hex("05 06 01 04 09").contains(p[0]); }),
+        found.end());
     return found;
 }
 
-// The next matching command only.
-FaultSpec once(Fault kind, int delayMs = 0)
-{
-    return { kind, 2, 5, delayMs, 1 };
-}
+const FaultSpec kSlowOnce = { Fault::Delay, 2, 5, 400, 1 }, kRefusedOnce = { Fault::Refuse, 2, 5, 0, 1 };
 
 const QString kMay17 = "2024/05/17 10:15:00";
 const QString kStarted = "系统信息->启动成功.";
 const QString kStopped = "系统信息->任务已停止.";
 
 } // namespace
-
-// A connected desk whose message boxes are answered as they open: the GPS
-// question with `answer`, every other box with its only button.
-struct Desk : Field
-{
-    BoxAnswerer boxes;
-
-    explicit Desk(QMessageBox::StandardButton answer = QMessageBox::Yes)
-        : boxes(answer)
-    {
-    }
-
-    // "single 8" is single-frequency output at 8 Hz; anything else lists the
-    // rows of a sweep as "frequency:seconds", separated by blanks.
-    void choose(const QString &output, int signal, const QString &sendTime, int mode = 0)
-    {
-        const bool single = output.startsWith("single ");
-        d.w<QRadioButton>(single ? "rBtn_single" : "rBtn_continue")->click();
-        if (single)
-            d.w<QComboBox>("cmb_freq")->setCurrentText(output.mid(7));
-        d.tableModel->clearRows();
-        for (const QString &row : single ? QStringList() : output.split(' ', Qt::SkipEmptyParts))
-            d.addRow(row.section(':', 0, 0), row.section(':', 1));
-        d.w<QComboBox>("cmb_signal")->setCurrentIndex(signal);
-        d.w<QComboBox>("cmb_model_scan")->setCurrentIndex(mode);
-        d.w<QLineEdit>("edt_send_time")->setText(sendTime);
-    }
-
-    void click(const char *button) { d.w<QPushButton>(button)->click(); }
-    bool enabled(const char *widget) const { return d.w<QWidget>(widget)->isEnabled(); }
-
-    // No step pending, the status poll reaches the device within 2 s, Start can be pressed.
-    bool usable() { return !d.busy && !d.stepTimer->isActive() && awaitPolls(1, 2000) && enabled("btn_start"); }
-
-    // Starts 1 Hz until stopped, from the send time (empty: now).
-    bool startSingle(const QString &sendTime = QString())
-    {
-        choose("single 1", 0, sendTime);
-        const int before = view().count(kStarted);
-        click("btn_start");
-        return QTest::qWaitFor([&] { return view().count(kStarted) > before; }, 5000);
-    }
-};
 
 class TransmissionEndToEndTest : public QObject
 {
@@ -118,7 +68,7 @@ private slots:
         QFETCH(QString, sendTime);
         QFETCH(bool, locked);
         QFETCH(QList<QByteArray>, sent);
-        Desk f { sent.isEmpty() ? QMessageBox::No : QMessageBox::Yes };
+        Field f { sent.isEmpty() ? QMessageBox::No : QMessageBox::Yes };
         Transmitter &tx = f.tx();
         tx.setGpsLocked(locked);
         tx.setLeapDone(locked);
@@ -126,7 +76,7 @@ private slots:
         QTRY_COMPARE(
             f.text("label_gps_lock") + f.text("label_gps_sec"), QString(locked ? "已锁定已闰秒" : "未锁定未闰秒"));
         f.choose(output, signal, sendTime, mode);
-        tx.setFault(0x05, once(Fault::Delay, 400));
+        tx.setFault(0x05, kSlowOnce);
         f.click("btn_start");
         QStringList asked;
         if (!locked)
@@ -154,7 +104,7 @@ private slots:
     // a start, in the view; the window stays usable for the next.
     void refusedStartsAndDelays()
     {
-        Desk f;
+        Field f;
         f.tx().setGpsLocked(true);
         f.tx().setLeapDone(true);
         QVERIFY(f.connectAndPoll(0));
@@ -207,11 +157,11 @@ private slots:
     void lastButtonWins()
     {
         QFETCH(QString, step);
-        Desk f;
+        Field f;
         Transmitter &tx = f.tx();
         QVERIFY(f.connectAndPoll(0));
         f.choose("single 1", 0, kMay17);
-        tx.setFault(0x05, once(Fault::Delay, 400));
+        tx.setFault(0x05, kSlowOnce);
         if (step == "delay") {
             f.d.w<QLineEdit>("edt_time_delay")->setText("1");
             f.click("btn_time_delay");
@@ -246,7 +196,7 @@ private slots:
     {
         QFETCH(bool, ahead);
         QFETCH(QString, shown);
-        Desk f;
+        Field f;
         Transmitter &tx = f.tx();
         QVERIFY(f.connectAndPoll(0));
         f.choose(ahead ? "single 1" : "4:2", 0, ahead ? tx.clock().addSecs(3600).toString("yyyy/MM/dd hh:mm:ss") : "");
@@ -273,7 +223,7 @@ private slots:
     // ended by itself.
     void progressFollowsTheDeviceClock()
     {
-        Desk f;
+        Field f;
         Transmitter &tx = f.tx();
         tx.setClock(QDateTime(QDate(2030, 1, 1), QTime(0, 0)));
         tx.setGpsLocked(true);
@@ -327,13 +277,13 @@ private slots:
         QFETCH(int, answer);
         QFETCH(bool, refused);
         const bool closed = answer != QMessageBox::Cancel && !refused;
-        Desk f;
+        Field f;
         Transmitter &tx = f.tx();
         QVERIFY(f.connectAndPoll(0));
         f.d.show();
         QVERIFY(f.startSingle());
         if (refused)
-            tx.setFault(0x04, once(Fault::Refuse));
+            tx.setFault(0x04, kRefusedOnce);
         f.boxes.answer = QMessageBox::StandardButton(answer);
         const int before = f.boxes.seen.size();
         f.d.close();

@@ -1,7 +1,5 @@
 #include "txsimfield.h"
 
-#include <QComboBox>
-#include <QRadioButton>
 #include <QTableView>
 
 class WholeDayTest : public QObject
@@ -17,8 +15,7 @@ private slots:
 void WholeDayTest::fromAFreshInstallToTheNextMorning()
 {
     const int waitMs = 20000;
-    BoxAnswerer boxes(QMessageBox::Yes); // whatever is asked, and the settings kept at the end
-    Field f;
+    Field f; // Yes to whatever is asked, and the settings kept at the end
     Transmitter &tx = f.tx();
     // GPS lock and leap second come in while the window is already polling.
     tx.setGpsLockedAt(QDateTime::currentDateTime().addSecs(2));
