@@ -240,7 +240,12 @@ private slots:
 
         // Every state painted until the end: the row shown and marked is the
         // row the device sends, give or take the clock's one-second reading.
-        QSet<int> rows;
+        QSet<int> rows, repainted; // rows marked, and rows repainted across every cell
+        QObject::connect(
+            f.d.tableModel, &QAbstractItemModel::dataChanged, [&](const QModelIndex &a, const QModelIndex &b) {
+                if (a.row() == b.row() && a.column() == 0 && b.column() == f.d.tableModel->columnCount() - 1)
+                    repainted << a.row();
+            });
         QString wrong;
         const auto follow = [&] {
             const QRegularExpressionMatch m = QRegularExpression("^正在发送第(\\d)行").match(f.text("label_progress"));
@@ -254,6 +259,7 @@ private slots:
         QVERIFY(QTest::qWaitFor(follow, 20000));
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
         QCOMPARE(rows, QSet<int>({ -1, 0, 1, 2 }));
+        QCOMPARE(repainted, QSet<int>({ 0, 1, 2 }));
         // The bar says so with the line, not a tick later.
         QVERIFY(f.text("label_progress").startsWith("发射已结束 2030/01/01 00:00:"));
         QCOMPARE(f.d.tableModel->currentRow(), -1);
