@@ -52,7 +52,11 @@ private slots:
         QFETCH(QString, how);
         QFETCH(QString, shown);
         qputenv("TZ", zone);
-        tzset(); // read again now, as the C library keeps the zone it first read
+#ifdef Q_OS_WIN // read again now, as the C library keeps the zone it first read
+        _tzset();
+#else
+        tzset();
+#endif
         AppFolderFixture folder;
         TestDesk d;
         const QStringList words = how.split(' ');
