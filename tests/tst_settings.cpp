@@ -12,7 +12,8 @@
 
 namespace {
 
-const QString kDayTable = "2024-05-17.FTB2", kAsk = "退出|是否保存参数?";
+const QString kDayTable = "2024-05-17.FTB2", kAsk = "退出|是否保存参数?", kSingle = "single 1/8192 3 0 0";
+const QString kEarlierSweep = "sweep 1/8192 3 0 0 1/4:20 8:10", kEmpty = "sweep 1/8192 3 0 0";
 
 // What the controls show, in one line a failure message can print whole.
 QString controls(const TestDesk &d)
@@ -25,19 +26,10 @@ QString controls(const TestDesk &d)
     return shown.join(' ');
 }
 
-// An earlier run on 2024-05-17 saved a sweep of two rows told apart.
-const QString kEarlierSweep = "sweep 1/8192 3 0 0 1/4:20 8:10";
-void earlierRun()
+// param.config: version 1, the table's name, then the five words from the single-mode flag on.
+QByteArray settingsFile(const QByteArray &table, const QByteArray &words)
 {
-    TestDesk d;
-    d.fixedDate = QDate(2024, 5, 17);
-    d.w<QRadioButton>("rBtn_continue")->click();
-    d.addRow("1/4", "20");
-    d.addRow("8", "10");
-    d.tableModel->setData(d.tableModel->index(1, 4), "2400");
-    d.show();
-    BoxAnswerer yes(QMessageBox::Yes);
-    d.close();
+    return QByteArray::fromHex("01000000") + table.leftJustified(256, '\0') + QByteArray::fromHex(words);
 }
 
 } // namespace
@@ -49,139 +41,100 @@ class SettingsTest : public QObject
 private slots:
     void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
 
-    void closingTheWindow_data()
+    // After an earlier run saved a sweep of two rows told apart, a trap is set, the window closed and opened again.
+    void closingTheWindowAndStartingAgain_data()
     {
-        QTest::addColumn<bool>("sweep"); // else single output at 8 Hz, square wave, with a delay of 12.4 ms typed
-        QTest::addColumn<int>("answer"); // 0: the firmware was refused, nothing is asked
-        QTest::addColumn<QString>("trap"); // the day's log a folder, a file linked to a full disk, or a disk that fills
-        QTest::addColumn<QStringList>("boxes");
-        QTest::addColumn<QByteArray>("words"); // bytes 260 to 279 saved; empty: the earlier param.config stays
+        QTest::addColumn<QString>("trap"); // "single": 8 Hz, square wave, 12.4 ms typed; the log; a file; "limit"
+        QTest::addColumn<QByteArray>("put"); // what stands at the trapped file: "->" a link, a FIFO, or bytes
+        QTest::addColumn<QStringList>("boxes"); // none: the firmware was refused, nothing is asked or saved
+        QTest::addColumn<QByteArray>("saved"); // param.config after the close; empty: the earlier one stays
         QTest::addColumn<QString>("shown"); // at the next start
-        const int yes = QMessageBox::Yes;
-        const QByteArray sweep = QByteArray::fromHex("00000000 00000000 00000000 03000000 00000000");
-        QTest::newRow("No keeps the earlier files")
-            << true << int(QMessageBox::No) << "" << QStringList(kAsk) << QByteArray() << kEarlierSweep;
-        QTest::newRow("refused firmware: nothing asked")
-            << true << 0 << "" << QStringList() << QByteArray() << kEarlierSweep;
-        QTest::newRow("Yes in sweep output") << true << yes << "" << QStringList(kAsk) << sweep << kEarlierSweep;
-        QTest::newRow("Yes in single output, the delay rounded")
-            << false << yes << "" << QStringList(kAsk)
-            << QByteArray::fromHex("10000000 01000000 01000000 00000000 0c000000") << "single 8 0 1 12";
+        const QByteArray words = "00000000 00000000 00000000 03000000 00000000", none;
+        const QByteArray sweep = settingsFile(kDayTable.toUtf8(), words), cfg = "param.config";
+        QTest::newRow("No keeps the earlier files") << "No" << none << QStringList(kAsk) << none << kEarlierSweep;
+        QTest::newRow("Yes in sweep output") << "" << none << QStringList(kAsk) << sweep << kEarlierSweep;
+        QTest::newRow("Yes in single output, delay rounded")
+            << "single" << none << QStringList(kAsk) << settingsFile("", "10000000 01000000 01000000 00000000 0c000000")
+            << "single 8 0 1 12";
         // No one, root included, can open a folder as the day's log; the files are saved all the same.
-        QTest::newRow("log file a folder") << true << yes << "log" << QStringList(kAsk) << sweep << kEarlierSweep;
+        QTest::newRow("log file a folder") << "log" << none << QStringList(kAsk) << sweep << kEarlierSweep;
+        // Any word out of range refuses the whole file.
+        const auto start = [&](const char *name, const QString &trap, const QByteArray &put, const QString &shown) {
+            QTest::newRow(name) << trap << put << QStringList() << none << shown;
+        };
+        start("maxima", cfg, settingsFile("", "1a000000 01000000 01000000 0d000000 00000000"), "single 8192 13 1 0");
+        start("frequency 27", cfg, settingsFile("", "1b000000 01000000 01000000 02000000 28000000"), kSingle);
+        start("table named by a path", cfg, settingsFile("./" + kDayTable.toUtf8(), words), kEmpty);
 #ifdef Q_OS_UNIX
         // A lost table costs only the table: the settings are saved, naming none.
         QTest::newRow("day's table on a dead end")
-            << true << yes << kDayTable << QStringList({ kAsk, "提示|频率表未保存！" }) << sweep
-            << "sweep 1/8192 3 0 0";
-        QTest::newRow("settings on a dead end")
-            << true << yes << "param.config" << QStringList({ kAsk, "提示|参数保存失败！" }) << QByteArray()
-            << "single 1/8192 3 0 0";
-        QTest::newRow("disk fills") << true << yes << "limit" << QStringList({ kAsk, "提示|参数保存失败！" })
-                                    << QByteArray() << kEarlierSweep;
+            << kDayTable << QByteArray("->/dev/full") << QStringList({ kAsk, "提示|频率表未保存！" })
+            << settingsFile("", words) << kEmpty;
+        QTest::newRow("disk fills") << "limit" << none << QStringList({ kAsk, "提示|参数保存失败！" }) << none
+                                    << kEarlierSweep;
+        // Opened without waiting: a FIFO would otherwise hold the start up for good.
+        start("FIFO as param.config", cfg, "FIFO", kSingle);
+        start("link to a device as the table", kDayTable, "->/dev/zero", kEmpty);
 #endif
     }
 
-    void closingTheWindow()
+    void closingTheWindowAndStartingAgain()
     {
-        QFETCH(bool, sweep);
-        QFETCH(int, answer);
         QFETCH(QString, trap);
+        QFETCH(QByteArray, put);
         QFETCH(QStringList, boxes);
-        QFETCH(QByteArray, words);
+        QFETCH(QByteArray, saved);
         QFETCH(QString, shown);
         AppFolderFixture folder;
-        earlierRun();
-        const QByteArray settings = readFile(folder.file("param.config")), table = readFile(folder.file(kDayTable));
-        const QString log = folder.file(QDate::currentDate().toString("yyyy-MM-dd") + "_log.txt");
         {
             TestDesk d;
             d.fixedDate = QDate(2024, 5, 17);
-            d.versionCompatible = answer != 0;
-            if (!sweep) { // the earlier rows left behind, then single output at 8 Hz, square wave
+            d.w<QRadioButton>("rBtn_continue")->click();
+            d.addRow("1/4", "20");
+            d.addRow("8", "10");
+            d.tableModel->setData(d.tableModel->index(1, 4), "2400");
+            BoxAnswerer yes(QMessageBox::Yes);
+            d.close();
+        }
+        const QByteArray earlier = readFile(folder.file("param.config")), table = readFile(folder.file(kDayTable));
+        const QString at = folder.file(trap == "log" ? QDate::currentDate().toString("yyyy-MM-dd") + "_log.txt" : trap);
+        {
+            TestDesk d;
+            d.fixedDate = QDate(2024, 5, 17);
+            d.versionCompatible = !boxes.isEmpty();
+            if (trap == "single") { // the earlier rows left behind
                 d.w<QComboBox>("cmb_model_scan")->setCurrentIndex(1);
                 d.w<QRadioButton>("rBtn_single")->click();
                 d.w<QComboBox>("cmb_freq")->setCurrentIndex(16);
                 d.w<QComboBox>("cmb_signal")->setCurrentIndex(0);
+                d.w<QLineEdit>("edt_time_delay")->setText("12.4");
             }
-            d.w<QLineEdit>("edt_time_delay")->setText(sweep ? "0" : "12.4");
             if (trap == "log")
-                QVERIFY(QFile::remove(log) && QDir().mkdir(log));
-            else if (trap.contains('.'))
-                QVERIFY(QFile::remove(folder.file(trap)) && QFile::link("/dev/full", folder.file(trap)));
+                QVERIFY(QFile::remove(at) && QDir().mkdir(at));
+            else if (!put.isEmpty() && put != "FIFO")
+                QVERIFY(QFile::remove(at) && (put.startsWith("->") ? QFile::link(put.mid(2), at) : writeFile(at, put)));
 #ifdef Q_OS_UNIX
-            rlimit saved, limit; // a disk that fills: no file grows past 40 bytes
-            getrlimit(RLIMIT_FSIZE, &saved);
-            limit = { trap == "limit" ? rlim_t(40) : saved.rlim_cur, saved.rlim_max };
-            std::signal(SIGXFSZ, SIG_IGN);
-            QVERIFY(setrlimit(RLIMIT_FSIZE, &limit) == 0);
+            if (put == "FIFO")
+                QVERIFY(QFile::remove(at) && mkfifo(QFile::encodeName(at).constData(), 0600) == 0);
+            rlimit kept, limit; // a disk that fills: no file grows past 40 bytes
+            getrlimit(RLIMIT_FSIZE, &kept);
+            limit = { trap == "limit" ? rlim_t(40) : kept.rlim_cur, kept.rlim_max };
+            QVERIFY(std::signal(SIGXFSZ, SIG_IGN) != SIG_ERR && setrlimit(RLIMIT_FSIZE, &limit) == 0);
 #endif
-            d.show();
-            BoxAnswerer answerer { QMessageBox::StandardButton(answer) };
+            BoxAnswerer answerer(trap == "No" ? QMessageBox::No : QMessageBox::Yes);
             d.close();
 #ifdef Q_OS_UNIX
-            setrlimit(RLIMIT_FSIZE, &saved);
+            setrlimit(RLIMIT_FSIZE, &kept);
 #endif
             QCOMPARE(answerer.seen, boxes);
         }
-        // The day's table keeps its bytes, or the trap; nothing half-written is left.
-        QVERIFY(
-            trap == kDayTable ? QFileInfo(folder.file(trap)).isSymLink() : readFile(folder.file(kDayTable)) == table);
-        QVERIFY(trap != "log" || QDir(log).isEmpty());
-        QCOMPARE(
-            QDir(folder.path()).entryList({ "param.config?*", "*.FTB2?*" }, QDir::Files | QDir::Hidden), QStringList());
-        const QByteArray name = sweep && trap != kDayTable ? kDayTable.toLatin1() : "";
-        const QByteArray want = QByteArray::fromHex("01000000") + name.leftJustified(256, '\0') + words;
+        // The day's table keeps its bytes, or what stands in its place; nothing half-written is left.
+        QVERIFY(trap == kDayTable ? !QFileInfo(at).isFile() : readFile(folder.file(kDayTable)) == table);
+        QVERIFY(QDir(folder.path()).entryList({ "param.config?*", "*.FTB2?*" }, QDir::Files | QDir::Hidden).isEmpty());
         if (trap != "param.config")
-            QCOMPARE(readFile(folder.file("param.config")).toHex(' '), (words.isEmpty() ? settings : want).toHex(' '));
+            QCOMPARE(readFile(folder.file("param.config")).toHex(' '), (saved.isEmpty() ? earlier : saved).toHex(' '));
         TestDesk again;
         QCOMPARE(controls(again), shown);
-    }
-
-    void startReadsOnlyFilesOfOurOwn_data()
-    {
-        QTest::addColumn<QString>("place"); // param.config, or the table it names
-        QTest::addColumn<QByteArray>("file"); // the bytes there, or what else stands in the file's place
-        QTest::addColumn<QString>("shown");
-        const QString none = "single 1/8192 3 0 0", empty = "sweep 1/8192 3 0 0", settings = "param.config";
-        const auto ours = [](const char *words) { // naming no table
-            return QByteArray::fromHex("01000000") + QByteArray(256, '\0') + QByteArray::fromHex(words);
-        };
-        // Any word out of range refuses the whole file.
-        QTest::newRow("highest indices") << settings << ours("1a000000 01000000 01000000 0d000000 00000000")
-                                         << "single 8192 13 1 0";
-        QTest::newRow("frequency 27") << settings << ours("1b000000 01000000 01000000 02000000 28000000") << none;
-        QTest::newRow("table named through ..") << settings << QByteArray("../") << empty;
-#ifdef Q_OS_UNIX
-        // Opened without waiting: a FIFO would otherwise hold the start up for good.
-        for (const char *kind : { "FIFO", "link to a device" }) {
-            QTest::addRow("%s as param.config", kind) << settings << QByteArray(kind) << none;
-            QTest::addRow("%s as the table", kind) << kDayTable << QByteArray(kind) << empty;
-        }
-#endif
-    }
-
-    void startReadsOnlyFilesOfOurOwn()
-    {
-        QFETCH(QString, place);
-        QFETCH(QByteArray, file);
-        QFETCH(QString, shown);
-        AppFolderFixture folder;
-        earlierRun();
-        const QString at = folder.file(place);
-        const QByteArray up = "../" + QFileInfo(folder.path()).fileName().toUtf8() + "/" + kDayTable.toUtf8();
-        const QByteArray bytes = file == "../" ? readFile(at).replace(4, up.size(), up) : file;
-        QVERIFY(QFile::remove(at));
-#ifdef Q_OS_UNIX
-        if (file == "FIFO")
-            QVERIFY(mkfifo(QFile::encodeName(at).constData(), 0600) == 0);
-        else if (file == "link to a device")
-            QVERIFY(QFile::link("/dev/zero", at));
-        else
-#endif
-            QVERIFY(writeFile(at, bytes));
-        TestDesk d;
-        QCOMPARE(controls(d), shown);
     }
 };
 

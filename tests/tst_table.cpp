@@ -34,11 +34,8 @@ private slots:
         d.w<QRadioButton>("rBtn_continue")->click();
         click("btn_add");
         click("btn_add");
-        d.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&d));
         // Commits an editor as the operator would, once the last one has gone.
-        const auto editor
-            = [&] { return view->viewport()->findChild<QWidget *>(QString(), Qt::FindDirectChildrenOnly); };
+        auto editor = [&] { return view->viewport()->findChild<QWidget *>(QString(), Qt::FindDirectChildrenOnly); };
         const auto commit = [&](int row, int col, const std::function<void(QWidget *)> &change) {
             QVERIFY(QTest::qWaitFor([&] { return !editor(); }));
             view->edit(d.tableModel->index(row, col));
@@ -52,21 +49,18 @@ private slots:
         commit(1, 1, [](QWidget *e) { qobject_cast<QComboBox *>(e)->setCurrentIndex(12); });
         QTRY_COMPARE(cells(1) + cells(2), QStringList({ "1", "1/2", "00:01:55", "100", "15", "00:01:55" }));
 
-        // 127 rows at most, by either button; the longest table exports and imports back.
+        // 127 rows at most, by either button; the longest table exports (from a real folder) and imports back.
         for (int i = 0; i < 126; ++i)
             click("btn_add");
         view->setCurrentIndex(d.tableModel->index(3, 1));
         click("btn_insert");
         view->setCurrentIndex(QModelIndex());
         click("btn_delete"); // nothing selected: no row goes
-        QCOMPARE(boxes.seen.size(), 3);
         const QString path = QDir::toNativeSeparators(folder.file("long.FTB2"));
         click("btn_out", path);
         click("btn_clear");
         click("btn_import", path);
-        QVERIFY(d.logLines.at(d.logLines.size() - 2).endsWith("已导出频率表" + path));
-        QVERIFY(d.logLines.last().endsWith("已导入频率表" + path + "，共127行"));
-        QVERIFY(QFileInfo(d.dialogCalls.first().dir).isDir()); // the export's dialog starts in a real folder
+        QVERIFY(QFileInfo(d.dialogCalls.first().dir).isDir() && d.logLines.last().endsWith(path + "，共127行"));
         // A row goes in before the current one, and the rows are numbered again.
         view->setCurrentIndex(d.tableModel->index(0, 1));
         click("btn_delete");
@@ -74,17 +68,14 @@ private slots:
         QCOMPARE(cells(0).mid(0, 3) + cells(1).mid(0, 3) + cells(0).mid(126),
             QStringList({ "1", "2", "3", "1", "1/2", "1", "127", "00:31:45" }));
 
-        // A name typed without a suffix gets ".FTB2"; replacing such a file is asked first.
-        // The new file's permissions are what the umask leaves; a replaced one keeps its own.
+        // ".FTB2" is added, replacing is asked; a new file takes the umask's permissions, a replaced one its own.
         const QString line1 = folder.file("line1"), replace = "提示|line1.FTB2 已存在，是否替换？";
-        boxes.seen.clear();
 #ifdef Q_OS_UNIX
         const auto permissions = [&] { return int(QFile::permissions(line1 + ".FTB2") & 0x7077); };
         const mode_t mask = umask(027);
 #endif
         click("btn_out", line1);
         click("btn_out", line1);
-        QCOMPARE(boxes.seen, QStringList({ replace, "提示|文件导出失败！" }));
 #ifdef Q_OS_UNIX
         umask(mask);
         QCOMPARE(permissions(), 0x6040);
@@ -92,8 +83,7 @@ private slots:
 #endif
         boxes.answer = QMessageBox::Yes;
         click("btn_out", line1);
-        QCOMPARE(boxes.seen.last(), replace);
-        QVERIFY(QFileInfo(line1 + ".FTB2").isFile() && !QFileInfo::exists(line1));
+        QCOMPARE(boxes.seen.mid(3), QStringList({ replace, "提示|文件导出失败！", replace }));
 #ifdef Q_OS_UNIX
         QCOMPARE(permissions(), 0x6000);
 #endif
@@ -104,7 +94,7 @@ private slots:
         d.w<QComboBox>("cmb_freq")->setCurrentIndex(10);
         d.tableModel->appendDefaultRow();
         d.dialogAnswers = QStringList({ folder.file("single.FTB2") });
-        d.on_btn_out_clicked();
+        d.on_btn_out_clicked(); // the button is off in single output
         QCOMPARE(readFile(folder.file("single.FTB2")).right(20).toHex(' '),
             QByteArray("01 00 00 00 96 00 00 00 00 00 00 3e ff ff ff 7f 00 00 00 4f"));
     }
