@@ -4,7 +4,6 @@
 #include "platform/appfolder.h"
 #include "table/tablemodel.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QPushButton>
 #include <QMessageBox>
@@ -16,23 +15,9 @@
 class TestDesk : public SrcDesk
 {
 public:
-    using SrcDesk::busy;
-    using SrcDesk::CommandState;
-    using SrcDesk::freqTable;
-    using SrcDesk::gpsLeapDone;
-    using SrcDesk::gpsLocked;
-    using SrcDesk::linkIdle;
-    using SrcDesk::logLines;
-    using SrcDesk::logModel;
-    using SrcDesk::on_btn_out_clicked;
-    using SrcDesk::pollTimer;
-    using SrcDesk::responseTimer;
-    using SrcDesk::serialPort;
-    using SrcDesk::showTimer;
-    using SrcDesk::stepTimer;
-    using SrcDesk::tableModel;
-    using SrcDesk::TimeUpdate;
-    using SrcDesk::transmitting;
+    using SrcDesk::busy, SrcDesk::CommandState, SrcDesk::gpsLeapDone, SrcDesk::gpsLocked, SrcDesk::linkIdle;
+    using SrcDesk::logLines, SrcDesk::logModel, SrcDesk::on_btn_out_clicked, SrcDesk::pollTimer, SrcDesk::responseTimer;
+    using SrcDesk::serialPort, SrcDesk::stepTimer, SrcDesk::tableModel, SrcDesk::TimeUpdate, SrcDesk::transmitting;
     using SrcDesk::versionCompatible;
 
     // The table's file dialogs, answered from a list; none left is a cancel.
@@ -43,103 +28,78 @@ public:
     };
     QList<DialogCall> dialogCalls;
     QStringList dialogAnswers;
-    QString AskTableFileName(
-        bool forReading, const QString &caption, const QString &dir, const QString &filter) override
+    QString AskTableFileName(bool reading, const QString &caption, const QString &dir, const QString &filter) override
     {
-        dialogCalls.append({ forReading, caption, dir, filter });
+        dialogCalls.append({ reading, caption, dir, filter });
         return dialogAnswers.isEmpty() ? QString() : dialogAnswers.takeFirst();
     }
 
-    // Appends a table row with these frequency and sending-time texts, as
-    // typed into the cells, and brings the total up to date.
+    // Appends a row as if these texts were typed into its cells, and updates the total.
     void addRow(const QString &frequency, const QString &sendTime)
     {
         tableModel->appendDefaultRow();
-        const int row = tableModel->rowCount() - 1;
-        tableModel->item(row, 1)->setText(frequency);
-        tableModel->item(row, 2)->setText(sendTime);
+        tableModel->item(tableModel->rowCount() - 1, 1)->setText(frequency);
+        tableModel->item(tableModel->rowCount() - 1, 2)->setText(sendTime);
         tableModel->recomputeTotal();
     }
 
-    // The day the settings save names its table after; today unless a test fixes it.
-    QDate fixedDate;
+    QDate fixedDate; // the day the settings save names its table after, when a test fixes one
     QDate TableDate() const override { return fixedDate.isValid() ? fixedDate : SrcDesk::TableDate(); }
 
     template <class T> T *w(const char *name) const
     {
-        T *found = findChild<T *>(QString::fromLatin1(name));
-        if (!found)
-            qFatal("no widget %s", name);
-        return found;
+        if (T *found = findChild<T *>(QString::fromLatin1(name)))
+            return found;
+        qFatal("no widget %s", name);
     }
 };
 
-// Each test gets an application folder of its own, so parallel tests never
-// share log, settings or table files.
-class AppFolderFixture
+// An application folder per test, so parallel tests never share log, settings or table files.
+struct AppFolderFixture
 {
-public:
+    QTemporaryDir dir;
     AppFolderFixture() { SetAppFolder(dir.path()); }
     ~AppFolderFixture() { SetAppFolder(QString()); }
     QString path() const { return dir.path(); }
     QString file(const QString &name) const { return dir.filePath(name); }
-
-private:
-    QTemporaryDir dir;
 };
 
-// Answers every message box that opens while it lives, keeping "title|text"
-// of each; of several alive, the latest answers. Boxes are modal, so by the
-// time the action that opened one returns, it has been answered and recorded.
-class BoxAnswerer
+// Answers every message box opening while it lives, keeping "title|text"; of several alive, the
+// latest answers. Boxes are modal: once the action that opened one returns, it is answered.
+struct BoxAnswerer
 {
-public:
     explicit BoxAnswerer(QMessageBox::StandardButton given = QMessageBox::Ok)
         : answer(given)
     {
-        answerers().append(this);
+        alive.append(this);
         QObject::connect(&timer, &QTimer::timeout, [this] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box || answerers().last() != this)
+            if (!box || alive.last() != this)
                 return;
             seen << box->windowTitle() + "|" + box->text();
             defaults << box->standardButton(box->defaultButton());
-            if (QAbstractButton *button = box->button(answer))
-                button->click();
-            else
-                box->reject();
+            box->button(answer) ? box->button(answer)->click() : box->reject();
         });
         timer.start(10);
     }
+    ~BoxAnswerer() { alive.removeOne(this); }
     QStringList seen;
     QList<QMessageBox::StandardButton> defaults; // what Enter would have pressed
     QMessageBox::StandardButton answer;
-    ~BoxAnswerer() { answerers().removeOne(this); }
-
-private:
-    static QList<BoxAnswerer *> &answerers()
-    {
-        static QList<BoxAnswerer *> alive;
-        return alive;
-    }
+    static inline QList<BoxAnswerer *> alive;
     QTimer timer;
 };
 
-// Lines of today's log file in the given folder, without their time stamps.
-// The file is in the locale's code page (GBK under a Chinese Windows), so a
-// test reads it under the locale of the copy that wrote it.
+// Today's log file lines in the folder, without time stamps. The file is in the locale's code
+// page (GBK under a Chinese Windows), so a test reads it under the locale that wrote it.
 inline QStringList logFileTexts(const QString &folder)
 {
     QFile file(folder + "/" + QDate::currentDate().toString("yyyy-MM-dd") + "_log.txt");
     QStringList texts;
-    if (!file.open(QIODevice::ReadOnly))
-        return texts;
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    for (const QByteArray &line : lines) {
-        if (line.isEmpty())
-            continue;
-        texts << QString::fromLocal8Bit(line.mid(10)); // "hh:mm:ss->"
-    }
+    if (file.open(QIODevice::ReadOnly))
+        for (const QByteArray &line : file.readAll().split('\n'))
+            if (!line.isEmpty())
+                texts << QString::fromLocal8Bit(line.mid(10)); // "hh:mm:ss->"
     return texts;
 }
 

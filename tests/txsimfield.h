@@ -6,25 +6,18 @@
 #include "transmitter.h"
 
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
-#include <QSerialPort>
 
 #include <algorithm>
-#include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
-using txsim::Fault;
-using txsim::FaultSpec;
-using txsim::Transmitter;
+using txsim::Fault, txsim::FaultSpec, txsim::Transmitter;
 
-const QString kGreen = "color: rgb(0, 170, 0);";
-const QString kRed = "color: rgb(255, 0, 0);";
-const QString kBlack = "color: rgb(0, 0, 0);";
+const QString kGreen = "color: rgb(0, 170, 0);", kRed = "color: rgb(255, 0, 0);", kBlack = "color: rgb(0, 0, 0);";
 
 inline QByteArray hex(const char *text)
 {
@@ -44,29 +37,24 @@ inline int commandsOf(const Transmitter &tx, quint8 code)
     return commandCodes(tx).count(code);
 }
 
-// The warning label's text for a status byte.
 inline QString warningOf(quint8 byte)
 {
-    const QStringList names = { "过温", "过压", "过流", "缺水" };
     QStringList on;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 4; ++i)
         if (byte & (0x10 >> i))
-            on << names[i];
-    }
+            on << QStringList { "过温", "过压", "过流", "缺水" }.at(i);
     return on.isEmpty() ? QString() : "设备" + on.join(',');
 }
 
-// Lies of the window, as the TruthWatch of each Field found them; a suite's
-// cleanup() fails the test that left any.
+// Lies the TruthWatches found; a suite's cleanup() fails the test that left any.
 inline QStringList &truthLies()
 {
     static QStringList lies;
     return lies;
 }
 
-// Checks what the window shows against what the simulators answered before
-// every event the application delivers, so each state an event handler left
-// behind is seen, however soon the next one paints over it.
+// Checks the window against what the simulators answered before every event the application
+// delivers, so each state a handler leaves is seen, however soon the next one paints over it.
 class TruthWatch : public QObject
 {
 public:
@@ -81,29 +69,26 @@ public:
     void watch(Transmitter *sim)
     {
         connect(sim, &Transmitter::commandReceived, this, [this, sim](const QByteArray &payload) {
-            if (quint8(payload.at(0)) == 0x07)
+            const quint8 code = payload.at(0);
+            if (code == 0x07)
                 answered.append({ since.elapsed(), sim->statusByte() });
             // A stop goes out as a step of its own, which locks Start and the scan.
-            if (quint8(payload.at(0)) == 0x04 && (start->isEnabled() || scan->isEnabled()))
+            if (code == 0x04 && (start->isEnabled() || scan->isEnabled()))
                 lie("Start or the scan usable while a stop goes out");
-            if (quint8(payload.at(0)) != 0x0A)
-                return;
-            versionAsked = since.elapsed();
-            linesAtVerdict = d.logLines.size();
-            versionAnswer.clear();
-            refusing = sim->versionByte() >= 0x30;
-            refusedFirmware = false;
+            if (code == 0x0A) {
+                versionAsked = since.elapsed();
+                linesAtVerdict = d.logLines.size();
+                versionAnswer.clear();
+                refusing = sim->versionByte() >= 0x30;
+                refusedFirmware = false;
+            }
         });
         connect(sim, &Transmitter::answered, this, [this](const QByteArray &bytes) {
             // What a status answer carried when it left, however late.
             if (bytes.size() > 6 && quint8(bytes.at(0)) == 0x7E && quint8(bytes.at(3)) == 0x17)
                 delivered.append(quint8(bytes.at(6)));
-            // Refused firmware as the program can know it: a whole version
-            // answer, in well before its time-out.
-            if (versionAsked < 0)
-                return;
-            versionAnswer += bytes;
-            if (versionAnswer.size() < 9)
+            // Refused firmware as the program can know it: a whole version answer, well before its time-out.
+            if (versionAsked < 0 || (versionAnswer += bytes).size() < 9)
                 return;
             refusedFirmware = refusing && quint8(versionAnswer.at(0)) == 0x7E && quint8(versionAnswer.at(3)) == 0x1A
                 && since.elapsed() - versionAsked < 1900;
@@ -112,80 +97,58 @@ public:
     }
 
     bool firmwareRefused() const { return refusedFirmware; }
-    // "label:text" each time a label was restyled: a label can turn red and
-    // back to green between two looks (the next poll may answer milliseconds
-    // after a time-out), and a new colour restyles it.
+    // "label:text" each time a label was restyled: a label can turn red and back
+    // between two looks (the next poll may answer just after a time-out).
     QStringList painted;
 
 private:
-    // Status bytes the window may still be showing: any asked for in the last
-    // 3 s, and the last three that left the device, however long ago.
-    bool reported(const std::function<bool(quint8)> &holds) const
+    // A state shown needs a status byte the window may still be showing: one asked for in the
+    // last 3 s, or one of the last three that left the device, however long ago.
+    template <class Holds> void need(bool shown, const QString &what, Holds holds)
     {
-        const auto recent
-            = [&](const QPair<qint64, quint8> &s) { return since.elapsed() - s.first < 3000 && holds(s.second); };
-        return std::any_of(answered.begin(), answered.end(), recent)
-            || std::any_of(delivered.end() - std::min(3, int(delivered.size())), delivered.end(), holds);
+        const auto recent = [&](const auto &s) { return since.elapsed() - s.first < 3000 && holds(s.second); };
+        if (shown && !std::any_of(answered.begin(), answered.end(), recent)
+            && !std::any_of(delivered.end() - std::min(3, int(delivered.size())), delivered.end(), holds))
+            lie(what + " never reported");
+    }
+
+    void lie(const QString &what)
+    {
+        if (truthLies().size() < 5 && truthLies().filter(what).isEmpty())
+            truthLies() << QString("%1 ms: %2").arg(since.elapsed()).arg(what);
     }
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         if (event->type() == QEvent::StyleChange && qobject_cast<QLabel *>(watched))
             painted << watched->objectName() + ":" + static_cast<QLabel *>(watched)->text();
-        check();
-        return false;
-    }
+        const QString lock = gpsLock->text(), leap = gpsLeap->text(), warned = warning->text();
+        need(lock.endsWith("锁定"), lock, [&](quint8 b) { return bool(b & 0x40) == (lock == "已锁定"); });
+        need(leap.endsWith("闰秒"), leap, [&](quint8 b) { return bool(b & 0x20) == (leap == "已闰秒"); });
+        need(warning->isVisibleTo(&d), "warning " + warned, [&](quint8 b) { return warningOf(b) == warned; });
+        need(interrupt->isVisibleTo(&d), "interrupt protection", [](quint8 b) { return b & 1; });
 
-    void lie(const QString &what)
-    {
-        const QString line = QString("%1 ms: %2").arg(since.elapsed()).arg(what);
-        if (truthLies().size() < 5 && !truthLies().contains(line))
-            truthLies() << line;
-    }
-
-    void check()
-    {
-        // Each GPS text with the status bit and value that must have been reported for it.
-        const char *const gps[4] = { "未锁定", "已锁定", "未闰秒", "已闰秒" };
-        for (int i = 0; i < 4; ++i) {
-            const int bit = i < 2 ? 6 : 5;
-            const bool set = i % 2;
-            if ((i < 2 ? gpsLock : gpsLeap)->text() == QString::fromUtf8(gps[i])
-                && !reported([=](quint8 b) { return bool(b & (1 << bit)) == set; }))
-                lie(QString("%1 never reported").arg(QString::fromUtf8(gps[i])));
-        }
-        const QString warned = warning->text();
-        if (warning->isVisibleTo(&d) && !reported([&](quint8 b) { return warningOf(b) == warned; }))
-            lie(QString("warning %1 never reported").arg(warned));
-        if (interrupt->isVisibleTo(&d) && !reported([](quint8 b) { return b & 1; }))
-            lie("interrupt protection never reported");
-
-        bool armed = false, running = false;
-        for (const auto &tx : sims) {
-            armed = armed || tx->isArmed();
-            running = running || tx->isTransmitting();
-        }
+        const auto any = [&](bool (Transmitter::*is)() const) {
+            return std::any_of(sims.begin(), sims.end(), [&](const auto &tx) { return (*tx.*is)(); });
+        };
+        const bool armed = any(&Transmitter::isArmed), running = any(&Transmitter::isTransmitting);
         // A scan begun since the question drops the verdict with the port.
         for (; refusedFirmware && linesAtVerdict < d.logLines.size(); ++linesAtVerdict)
             refusedFirmware = !d.logLines.at(linesAtVerdict).endsWith("扫描端口...");
         // From the verdict on: the version exchange may still be open.
         if (refusedFirmware && start->isEnabled() && d.CommandState != StateVersion)
             lie("Start usable with refused firmware");
-        const QString state = work->text();
+        const QString state = work->text(), bar = progress->text();
         const bool ready = state == "空闲" && start->isEnabled();
         if (ready && armed)
             lie("idle and ready while the device holds a start");
-        // The status shows a run's start or end one poll later.
-        // So does the status bar's count of a run.
-        const QString bar = progress->text();
+        // The status, and the status bar's count, show a run's start or end one poll later.
         const bool stale = (ready && running) || ((state == "待发送" || state == "工作中") && !armed && !running)
             || (bar.startsWith("距发送") && !armed) || (bar.startsWith("正在发送") && !running);
-        if (!stale)
-            staleSince = -1;
-        else if (staleSince < 0)
-            staleSince = since.elapsed();
-        else if (since.elapsed() - staleSince > 3000)
+        staleSince = !stale ? -1 : staleSince < 0 ? since.elapsed() : staleSince;
+        if (stale && since.elapsed() - staleSince > 3000)
             lie(QString("%1 (%2) for over 3 s; armed %3, running %4").arg(state, bar.left(8)).arg(armed).arg(running));
+        return false;
     }
 
     TestDesk &d;
@@ -197,24 +160,20 @@ private:
     QElapsedTimer since;
     QList<QPair<qint64, quint8>> answered; // when a status was asked for, and what the device held
     QList<quint8> delivered;
-    qint64 staleSince = -1;
-    qint64 versionAsked = -1; // while its answer is awaited
+    qint64 staleSince = -1, versionAsked = -1; // the latter while the version answer is awaited
     QByteArray versionAnswer;
     int linesAtVerdict = 0;
     bool refusing = false, refusedFirmware = false;
 };
 
-// For each end-to-end suite's cleanup(): the test fails if its window lied.
 inline void verifyWindowToldTheTruth()
 {
-    const QStringList lies = truthLies();
-    truthLies().clear();
+    const QStringList lies = std::exchange(truthLies(), {});
     QVERIFY2(lies.isEmpty(), qPrintable(lies.join("; ")));
 }
 
-// A desk whose scan finds the given simulated transmitters, in order, plus
-// any extra locations a test puts in front of them. Its message boxes get
-// `answer` where they offer it, unless a later BoxAnswerer takes over.
+// A desk whose scan finds these simulators, after any ports a test puts in front; its message
+// boxes get `answer` where they offer it, unless a later BoxAnswerer takes over.
 struct Field
 {
     AppFolderFixture folder;
@@ -237,54 +196,36 @@ struct Field
         }
         d.SetPortSource([this] { return ports; });
     }
-    explicit Field(QMessageBox::StandardButton answer)
-        : Field(1, answer)
-    {
-    }
 
     Transmitter &tx(int i = 0) { return *sims.at(size_t(i)); }
     QLabel *label(const char *name) const { return d.w<QLabel>(name); }
     QString text(const char *name) const { return label(name)->text(); }
     QString sheet(const char *name) const { return label(name)->styleSheet(); }
     QStringList file() const { return logFileTexts(folder.path()); }
-    QStringList view() const
-    {
-        QStringList texts;
-        for (const QString &line : d.logLines)
-            texts << line.mid(9); // "hh:mm:ss-"
-        return texts;
-    }
+    QStringList view() const { return QStringList(d.logLines).replaceInStrings(QRegularExpression("^.{9}"), ""); }
     void click(const char *button) { d.w<QPushButton>(button)->click(); }
     bool enabled(const char *widget) const { return d.w<QWidget>(widget)->isEnabled(); }
     void scan() { click("pushButton"); }
 
-    // True when `where:text` is on show: a view line since `viewFrom`, a file
-    // line since `fileFrom`, or a label's text, now or painted since the last
-    // truth.painted.clear().
+    // `where:text` on show: a view or file line since then, or a label's text now or painted since.
     bool shows(const QString &expectation, int viewFrom, int fileFrom) const
     {
         const QString where = expectation.section(':', 0, 0), what = expectation.section(':', 1);
-        if (where == "view")
-            return view().mid(viewFrom).contains(what);
-        if (where == "file")
-            return file().mid(fileFrom).contains(what);
+        if (where == "view" || where == "file")
+            return (where == "view" ? view().mid(viewFrom) : file().mid(fileFrom)).contains(what);
         return text(qPrintable(where)) == what || truth.painted.contains(expectation);
     }
 
-    // "single 8" is single-frequency output at 8 Hz; anything else lists the
-    // rows of a sweep as "frequency:seconds", separated by blanks.
+    // "single 8": 8 Hz alone; anything else: a sweep's rows as "frequency:seconds", blank-separated.
     void choose(const QString &output, int signal, const QString &sendTime, int mode = 0)
     {
-        if (output.startsWith("single ")) {
-            d.w<QRadioButton>("rBtn_single")->click();
+        const bool single = output.startsWith("single ");
+        d.w<QRadioButton>(single ? "rBtn_single" : "rBtn_continue")->click();
+        if (single)
             d.w<QComboBox>("cmb_freq")->setCurrentText(output.mid(7));
-            QVERIFY(d.w<QComboBox>("cmb_freq")->currentText() == output.mid(7));
-        } else {
-            d.w<QRadioButton>("rBtn_continue")->click();
-            d.tableModel->clearRows();
-            for (const QString &row : output.split(' ', Qt::SkipEmptyParts))
-                d.addRow(row.section(':', 0, 0), row.section(':', 1));
-        }
+        d.tableModel->clearRows();
+        for (const QString &row : single ? QStringList() : output.split(' ', Qt::SkipEmptyParts))
+            d.addRow(row.section(':', 0, 0), row.section(':', 1));
         d.w<QComboBox>("cmb_signal")->setCurrentIndex(signal);
         d.w<QComboBox>("cmb_model_scan")->setCurrentIndex(mode);
         d.w<QLineEdit>("edt_send_time")->setText(sendTime);
@@ -299,8 +240,6 @@ struct Field
         return QTest::qWaitFor([&] { return view().count("系统信息->启动成功.") > before; }, 5000);
     }
 
-    // The window is usable again: no sequence pending, the status poll
-    // reaches the device within 2 s, the start button can be pressed.
     bool usable() { return !d.busy && !d.stepTimer->isActive() && awaitPolls(1, 2000) && enabled("btn_start"); }
 
     // Scans and waits until the scan is over and `polls` status answers have been painted.
