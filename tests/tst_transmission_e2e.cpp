@@ -68,7 +68,7 @@ private slots:
         QFETCH(QString, sendTime);
         QFETCH(bool, locked);
         QFETCH(QList<QByteArray>, sent);
-        Field f { sent.isEmpty() ? QMessageBox::No : QMessageBox::Yes };
+        Field f { 1, sent.isEmpty() ? QMessageBox::No : QMessageBox::Yes };
         Transmitter &tx = f.tx();
         tx.setGpsLocked(locked);
         tx.setLeapDone(locked);
