@@ -80,11 +80,6 @@ struct Run
         f.d.w<QRadioButton>(sweep ? "rBtn_continue" : "rBtn_single")->click();
         if (sweep && f.d.tableModel->rowCount() == 0 && button("btn_add")->isEnabled())
             f.d.addRow("4", "10");
-        for (auto [name, word] : { std::pair("cmb_signal", 3), std::pair("cmb_model_scan", 4) }) {
-            auto *box = f.d.w<QComboBox>(name);
-            if (box->isEnabled())
-                box->setCurrentIndex(w.value(word).toInt() % box->count());
-        }
         const QString hour = tx.clock().addSecs(3600).toString("yyyy/MM/dd hh:mm:ss");
         startOpen = press("btn_start", "edt_send_time", w.value(2) == "hour" ? hour : QString());
     }
@@ -207,7 +202,7 @@ void fault(Run &r, Words w)
 const QString kFault = "fault %1 0x05|0x06|0x01|0x05|0x06|0x01|0x04|0x09|0x07|0x07|0x02|0x0A|0x03 %2 x1|x1|x1|x2-3";
 const Verb kVerbs[] = {
     { 0, "wait 0-249|0-249|0-249|250-1499|250-1499|1500-3499", [](Run &, Words w) { QTest::qWait(w[1].toInt()); } },
-    { 20, "start single|sweep now|hour 0-3 0-1", [](Run &r, Words w) { r.start(w); } },
+    { 20, "start single|sweep now|hour", [](Run &r, Words w) { r.start(w); } },
     { 12, "stop", [](Run &r, Words) { r.stop(); } },
     { 6, "scan", [](Run &r, Words) { r.press("pushButton"); } },
     { 4, "delay 1-3000", [](Run &r, Words w) { r.press("btn_time_delay", "edt_time_delay", w.value(1)); } },
