@@ -7,158 +7,103 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-// The end-to-end suites take the simulator's word for what went over the line;
-// these checks cover what they cannot see going wrong in it.
+// What the end-to-end suites, taking the simulator's word, cannot see going wrong in it.
 
 using txsim::Fault;
 
 static const auto bytes = [](const char *text) { return QByteArray::fromHex(text); };
+static const QByteArray kStop = bytes("7E0001047C"), kStopAck = bytes("7E000214016A"), kVersion = bytes("7E00010A76");
 
-// The program's side of the cable.
-struct Line
+// The program's side of the cable: what came back once `size` bytes are in, or after 5 s.
+static QByteArray ask(QSerialPort &port, const QByteArray &request, int size)
 {
-    explicit Line(const QString &path)
-    {
-        port.setPortName(path);
-        QObject::connect(&port, &QSerialPort::readyRead, [this] { received += port.readAll(); });
-        port.open(QIODevice::ReadWrite);
-    }
-    QByteArray ask(const QByteArray &request, int answerSize)
-    {
-        received.clear();
-        port.write(request);
-        (void)QTest::qWaitFor([&] { return received.size() >= answerSize; }, 5000); // the caller compares
-        return received;
-    }
-    QSerialPort port;
     QByteArray received;
-};
+    port.write(request);
+    (void)QTest::qWaitFor([&] { return (received += port.readAll()).size() >= size; }, 5000); // the caller compares
+    return received;
+}
 
-struct Bench
+struct Case
 {
-    txsim::Transmitter tx;
-    Line line { tx.start() ? tx.portPath() : QString() };
+    Fault fault; // on the next command
+    QByteArray request, answer;
+    int minMs = 0; // before the whole answer is in
+    qint64 armedMs = 0; // the duration of the run armed; 0: none or refused
 };
+Q_DECLARE_METATYPE(Case)
 
 class TstTxsim : public QObject
 {
     Q_OBJECT
 
 private slots:
-    // The program never sends bad frames and the fault matrix would pass on
-    // plain, prompt answers: both would go unseen in the end-to-end suites.
+    // The program never sends bad frames or impossible starts, and the fault
+    // matrix would pass on plain, prompt answers: all would go unseen end to end.
     void theLineCarriesWhatTheSuitesRelyOn_data()
     {
-        QTest::addColumn<int>("fault"); // on every command
-        QTest::addColumn<QByteArray>("request");
-        QTest::addColumn<QByteArray>("answer");
-        QTest::addColumn<int>("minMs"); // before the whole answer is in
-        const int none = int(Fault::None);
-        const QByteArray stop = bytes("7E0001047C"), stopAck = bytes("7E000214016A"), version = bytes("7E00010A76");
-        const QByteArray versionAnswer = bytes("7E00051A2113060325");
-        QTest::newRow("extra bytes") << int(Fault::ExtraBytes) << stop << stopAck + bytes("0055AA") << 0;
-        QTest::newRow("twice") << int(Fault::Twice) << stop << stopAck + stopAck << 0;
-        QTest::newRow("three pieces, 60 ms apart") << int(Fault::Split) << version << versionAnswer << 120;
-        // Not early even past 2 s, where a coarse timer would fire 5 % early.
-        QTest::newRow("late, past the time-out") << int(Fault::Delay) << version << versionAnswer << 2100;
-        QTest::newRow("held until the next command")
-            << int(Fault::Late) << version + stop << versionAnswer + stopAck << 0;
-        QTest::newRow("bad checksum") << none << bytes("7E0001047B") + stop << stopAck << 0;
-        QTest::newRow("bad stuffing") << none << bytes("7E00017D247C") + stop << stopAck << 0;
-        QTest::newRow("cut short by a new frame") << none << bytes("7E000502") + stop << stopAck << 0;
-        QTest::newRow("garbage between") << none << stop + bytes("AA55") + stop << stopAck + stopAck << 0;
-        QTest::newRow("stuffed payload, checksum")
-            << none << bytes("7E000509007D5D7D5EFB7D5D") << bytes("7E0002190165") << 0;
+        QTest::addColumn<Case>("c");
+        const QByteArray versionAck = bytes("7E00051A2113060325");
+        QTest::newRow("extra bytes") << Case { Fault::ExtraBytes, kStop, kStopAck + bytes("0055AA") };
+        QTest::newRow("twice") << Case { Fault::Twice, kStop, kStopAck + kStopAck };
+        QTest::newRow("three pieces, 60 ms apart") << Case { Fault::Split, kVersion, versionAck, 120 };
+        QTest::newRow("late, past 2 s, not 5 % early") << Case { Fault::Delay, kVersion, versionAck, 2100 };
+        QTest::newRow("held until the next command") << Case { Fault::Late, kVersion + kStop, versionAck + kStopAck };
+        QTest::newRow("bad checksum, bad stuffing, cut short by a new frame, garbage between") << Case { {},
+            bytes("7E0001047B7E00017D247C7E000502") + kStop + bytes("AA55") + kStop, kStopAck + kStopAck };
+        QTest::newRow("stuffed both ways") << Case { {}, bytes("7E000509007D5D7D5EFB7D5D"), bytes("7E0002190165") };
+        // Starts at 2024/05/17 10:15:00: periods and seconds counted, and one refused.
+        for (const auto &[signal, entry, ms] : { std::tuple(4, "000B00000028", 10000),
+                 std::tuple(8, "000B0000000A", 10000), std::tuple(8, "00000000000A", 0) }) {
+            const QByteArray payload = bytes("01141805110A0F00") + bytes(entry), ack = bytes("11") + char(ms != 0);
+            QTest::addRow("start, signal %d, entry %s", signal, entry)
+                << Case { {}, txsim::encodeFrame(bytes("06") + char(signal)) + txsim::encodeFrame(payload),
+                       bytes("7E0002160168") + txsim::encodeFrame(ack), 0, ms };
+        }
     }
     void theLineCarriesWhatTheSuitesRelyOn()
     {
-        QFETCH(int, fault);
-        QFETCH(QByteArray, request);
-        QFETCH(QByteArray, answer);
-        QFETCH(int, minMs);
-        Bench b;
-        b.tx.setFault(0, txsim::FaultSpec { Fault(fault), 3, 60, minMs, 1 }); // pieces, pause, delay, once
-        QElapsedTimer clock;
-        clock.start();
-        QCOMPARE(b.line.ask(request, answer.size()).toHex(' '), answer.toHex(' '));
-        QVERIFY2(clock.elapsed() >= minMs, qPrintable(QString::number(clock.elapsed())));
+        QFETCH(Case, c);
+        txsim::Transmitter tx;
+        QVERIFY(tx.start());
+        QSerialPort port(tx.portPath());
+        QVERIFY(port.open(QIODevice::ReadWrite));
+        tx.setFault(0, txsim::FaultSpec { c.fault, 3, 60, c.minMs, 1 }); // pieces, pause, delay, once
+        tx.setClock(QDateTime(QDate(2024, 5, 17), QTime(10, 14, 0)));
+        const QDeadlineTimer early(c.minMs);
+        QCOMPARE(ask(port, c.request, c.answer.size()).toHex(' '), c.answer.toHex(' '));
+        QVERIFY(early.hasExpired());
+        QCOMPARE(tx.plannedDurationMs(), c.armedMs);
     }
 
-    // The program checks these itself, so no end-to-end case hears the refusal.
-    void impossibleCommandsAreRefused_data()
-    {
-        QTest::addColumn<int>("signal");
-        QTest::addColumn<QByteArray>("payload");
-        QTest::addColumn<qint64>("durationMs"); // of the run it arms; 0: refused
-        const QByteArray at = bytes("01141805110A0F00"); // 2024/05/17 10:15:00
-        auto row = [](const char *tag, int signal, const QByteArray &payload, qint64 ms) {
-            QTest::newRow(tag) << signal << payload << ms;
-        };
-        // Each refused start differs from one of these in one field.
-        row("square wave counts periods", 4, at + bytes("000B00000028"), 10000);
-        row("coded wave counts seconds", 8, at + bytes("000B0000000A"), 10000);
-        row("no entries", 4, at, 0);
-        row("entry cut short", 4, at + bytes("000B000000"), 0);
-        row("zero periods", 4, at + bytes("000B00000000"), 0);
-        row("second entry's ladder index 27", 4, at + bytes("000B00000028001B00000001"), 0);
-        row("month 13", 4, bytes("0114180D110A0F00000B00000028"), 0);
-        row("8192 Hz on a coded wave", 8, at + bytes("00000000000A"), 0);
-        row("unknown signal code", 4, bytes("060C"), 0);
-        row("unknown sweep mode", 4, bytes("054000"), 0);
-        row("delay too short", 4, bytes("09000001"), 0);
-    }
-    void impossibleCommandsAreRefused()
-    {
-        QFETCH(int, signal);
-        QFETCH(QByteArray, payload);
-        QFETCH(qint64, durationMs);
-        Bench b;
-        b.tx.setClock(QDateTime(QDate(2024, 5, 17), QTime(10, 14, 0)));
-        QCOMPARE(b.line.ask(txsim::encodeFrame(bytes("06") + char(signal)), 6), bytes("7E0002160168"));
-        const QByteArray ack = QByteArray(1, char(payload.at(0) + 0x10)) + char(durationMs != 0);
-        QCOMPARE(b.line.ask(txsim::encodeFrame(payload), 6).toHex(' '), txsim::encodeFrame(ack).toHex(' '));
-        QCOMPARE(b.tx.plannedDurationMs(), durationMs);
-    }
-
-    // The tool serves on the port it prints, as its flags say, and goes on
-    // answering while nobody drains its log; once someone reads again, the
-    // log says what it lost.
+    // The tool serves on the port it prints, as its flags say, and goes on answering
+    // while nobody drains its log; once someone reads again, the log says what it lost.
     void toolServesOnItsPrintedPort()
     {
         QTemporaryDir dir;
         const QString fifo = dir.filePath("log");
         QVERIFY(::mkfifo(QFile::encodeName(fifo), 0600) == 0);
-        const int reader = ::open(QFile::encodeName(fifo), O_RDONLY | O_NONBLOCK);
+        QFile reader; // opened without waiting for the tool to write
+        reader.open(
+            ::open(QFile::encodeName(fifo), O_RDONLY | O_NONBLOCK), QIODevice::ReadOnly, QFile::AutoCloseHandle);
         QByteArray log;
-        auto readLog = [&] {
-            char chunk[65536];
-            for (ssize_t n; (n = ::read(reader, chunk, sizeof chunk)) > 0;)
-                log.append(chunk, int(n));
-            return log;
-        };
         QProcess tool;
         tool.setStandardOutputFile(fifo);
         tool.start(TXSIM_PATH, { "--version", "0x30", "--build", "2021-11-09", "--fault", "version:refuse@1" });
-        QVERIFY(QTest::qWaitFor([&] { return readLog().contains('\n'); }, 10000));
-        QVERIFY2(log.startsWith("PORT "), log.constData());
-        const QString path = QString::fromLocal8Bit(log.mid(5, log.indexOf('\n') - 5));
-        Line line(path);
+        QVERIFY(QTest::qWaitFor([&] { return (log += reader.readAll()).contains('\n'); }, 10000));
+        const QString path = QString::fromLocal8Bit(log.mid(5, log.indexOf('\n') - 5)); // "PORT path"
+        QSerialPort port(path);
+        QVERIFY(port.open(QIODevice::ReadWrite));
         // The first version request is refused, as --fault asked; the answers carry --version and --build.
-        QCOMPARE(line.ask(bytes("7E00010A76"), 9), txsim::encodeFrame(bytes("0030150B09")));
-        QCOMPARE(line.ask(bytes("7E00010A76"), 9), txsim::encodeFrame(bytes("1A30150B09")));
+        QCOMPARE(ask(port, kVersion, 9), txsim::encodeFrame(bytes("0030150B09")));
+        QCOMPARE(ask(port, kVersion, 9), txsim::encodeFrame(bytes("1A30150B09")));
         // Some 58 bytes of log an exchange: 2500 of them are twice what the pipe holds.
-        const QByteArray stop = bytes("7E0001047C"), stopAck = bytes("7E000214016A");
-        QCOMPARE(line.ask(stop.repeated(2500), stopAck.size() * 2500).size(), stopAck.size() * 2500);
-        readLog();
-        line.ask(stop, stopAck.size());
-        QVERIFY(QTest::qWaitFor([&] { return readLog().contains("log lines dropped"); }, 5000));
+        QCOMPARE(ask(port, kStop.repeated(2500), kStopAck.size() * 2500).size(), kStopAck.size() * 2500);
+        log = reader.readAll();
+        ask(port, kStop, kStopAck.size());
+        QVERIFY(QTest::qWaitFor([&] { return (log += reader.readAll()).contains("log lines dropped"); }, 5000));
         tool.write("quit\n");
-        QVERIFY(tool.waitForFinished(10000));
-        QCOMPARE(tool.exitCode(), 0);
-        QVERIFY(!QFileInfo::exists(path));
-        ::close(reader);
+        QVERIFY(tool.waitForFinished(10000) && tool.exitCode() == 0 && !QFileInfo::exists(path));
     }
 };
 
