@@ -15,7 +15,7 @@
 class TestDesk : public SrcDesk
 {
 public:
-    using SrcDesk::busy, SrcDesk::CommandState, SrcDesk::gpsLeapDone, SrcDesk::gpsLocked, SrcDesk::linkIdle;
+    using SrcDesk::busy, SrcDesk::CommandState, SrcDesk::linkIdle;
     using SrcDesk::logLines, SrcDesk::logModel, SrcDesk::on_btn_out_clicked, SrcDesk::pollTimer, SrcDesk::responseTimer;
     using SrcDesk::serialPort, SrcDesk::stepTimer, SrcDesk::tableModel, SrcDesk::TimeUpdate, SrcDesk::transmitting;
     using SrcDesk::versionCompatible;

@@ -6,9 +6,8 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 
-// A random operator against a random transmitter, a script drawn from a seed
-// (tst_chaos --seed S --sequences N [--keep DIR] [--no-shrink]) or read from a
-// file (tst_chaos --replay FILE), so a failure shrinks and replays.
+// A random operator against a random transmitter, a script drawn from a seed (--seed S --sequences N [--keep DIR]
+// [--no-shrink]) or read from a file (--replay FILE), so a failure shrinks and replays.
 
 namespace {
 

@@ -38,10 +38,8 @@ private slots:
             QVERIFY2(log.contains(line), qPrintable(log.join('\n')));
         QCOMPARE(log.last(), QString("Exit the application"));
         QVERIFY(!QFileInfo::exists(folder.filePath("param.config")));
-    }
 
-    void helpNeedsNoDisplay()
-    {
+        // Its help needs no display.
         QProcess help;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char *name : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })

@@ -2,9 +2,8 @@
 
 // The transmitter link as the operator reads it and as the device receives it.
 
-static const QByteArray kConnectionTest = hex("7E 00 05 02 00 02 55 AA 79");
-static const QByteArray kVersionRequest = hex("7E 00 01 0A 76");
-static const QByteArray kStatusRequest = hex("7E 00 03 07 00 01 76");
+static const QByteArray kConnectionTest = hex("7E 00 05 02 00 02 55 AA 79"), kVersionRequest = hex("7E 00 01 0A 76"),
+                        kStatusRequest = hex("7E 00 03 07 00 01 76");
 
 // The device label and its colour, the work and GPS labels, and whether a start can be pressed.
 static QString linkAsShown(const Field &f)

@@ -17,9 +17,7 @@ QList<QByteArray> sequence(const Transmitter &tx)
 
 const FaultSpec kSlowOnce = { Fault::Delay, 2, 5, 400, 1 }, kRefusedOnce = { Fault::Refuse, 2, 5, 0, 1 };
 
-const QString kMay17 = "2024/05/17 10:15:00";
-const QString kStarted = "系统信息->启动成功.";
-const QString kStopped = "系统信息->任务已停止.";
+const QString kMay17 = "2024/05/17 10:15:00", kStarted = "系统信息->启动成功.", kStopped = "系统信息->任务已停止.";
 
 } // namespace
 
@@ -58,8 +56,7 @@ private slots:
         QTest::newRow("passed send time: No") << "single 1" << 0 << 0 << kMay17 << true << QList<QByteArray>();
     }
 
-    // Without GPS lock and leap second, and for a send time less than 10 s
-    // ahead, the operator is asked first, Enter declining.
+    // Without GPS lock and leap second, or with a send time under 10 s ahead, Start asks first, Enter declining.
     void startChain()
     {
         QFETCH(QString, output);
@@ -100,8 +97,7 @@ private slots:
         QCOMPARE(sequence(tx), sent);
     }
 
-    // Each refused before anything goes out, with its reason in a box and, for
-    // a start, in the view; the window stays usable for the next.
+    // Each refused before anything goes out, its reason in a box (and the view); the window stays usable for the next.
     void refusedStartsAndDelays()
     {
         Field f;
@@ -152,8 +148,7 @@ private slots:
         QTest::newRow("stop while a delay waits its 200 ms") << "delay" << QList { hex("04") };
     }
 
-    // A stop cancels a start or delay not sent yet; both buttons' lines reach
-    // the day's file.
+    // A stop cancels a start or delay not sent yet; both buttons' lines reach the day's file.
     void lastButtonWins()
     {
         QFETCH(QString, step);
@@ -175,8 +170,7 @@ private slots:
         QTRY_VERIFY(f.view().contains(kStopped));
         QVERIFY(f.usable());
         QTEST(sequence(tx), "sent");
-        const QString called = step == "delay" ? "系统信息->同步延时已取消." : "系统信息->启动已取消.";
-        QVERIFY(f.view().contains(called));
+        QVERIFY(f.view().contains(step == "delay" ? "系统信息->同步延时已取消." : "系统信息->启动已取消."));
         QVERIFY(step == "delay" || (f.file().contains("启动发射") && f.file().contains("开始停止任务")));
     }
 
@@ -218,9 +212,8 @@ private slots:
         QVERIFY(f.usable());
     }
 
-    // The status bar counts down and follows the run on the transmitter's
-    // clock (not the PC's), marks the row being sent, and says when the sweep
-    // ended by itself.
+    // The status bar counts down and follows the run on the transmitter's clock (not the PC's), marks the row being
+    // sent, and says when the sweep ended by itself.
     void progressFollowsTheDeviceClock()
     {
         Field f;
@@ -276,8 +269,7 @@ private slots:
         QTest::newRow("stop and close, stop refused") << int(QMessageBox::Yes) << true;
     }
 
-    // The window asks, Enter cancelling; Stop and close closes only once the
-    // stop is confirmed.
+    // The window asks, Enter cancelling; Stop and close closes only once the stop is confirmed.
     void closeWhileTheDeviceHoldsAStart()
     {
         QFETCH(int, answer);
