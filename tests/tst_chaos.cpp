@@ -317,8 +317,8 @@ int campaign(const QStringList &args)
             file.write(text.toUtf8());
         out << text << Qt::flush;
     }
-    const qint64 grown = residentKiB() - afterFirst;
 #ifndef __SANITIZE_ADDRESS__ // which holds freed memory back on purpose
+    const qint64 grown = residentKiB() - afterFirst;
     if (count >= 20 && grown > 32 * 1024 && ++failed)
         out << "VIOLATION memory grew by " << grown << " KiB over " << count << " sequences\n";
 #endif
