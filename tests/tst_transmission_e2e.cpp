@@ -293,6 +293,7 @@ private slots:
         QTRY_COMPARE(f.d.isVisible(), !closed);
         QTRY_COMPARE(commandsOf(tx, 0x04), answer == QMessageBox::Yes ? 1 : 0);
         QTRY_COMPARE(f.view().contains("系统信息->停止未成功，窗口未关闭。"), refused);
+        QCOMPARE(f.file().contains("关闭窗口，发射机继续发射"), answer == QMessageBox::No);
         QCOMPARE(f.d.isVisible(), !closed);
     }
 };
