@@ -33,6 +33,10 @@ void SrcDesk::ScanPorts()
     LogToView(LogUserOperation, tr("扫描端口..."));
     LogToFile(tr("扫描端口..."));
     ClosePort();
+    // An exchange still open was with the port just closed: its answer, even
+    // one already read, must not speak for a scan that then finds no unit.
+    StopResponseTimer();
+    busy = false;
     // Until a unit answers this scan, no poll and no step goes to any port.
     pollTimer->stop();
     unitFound = false;
