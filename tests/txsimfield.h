@@ -83,10 +83,14 @@ public:
                 refusedFirmware = false;
             }
         });
-        connect(sim, &Transmitter::answered, this, [this](const QByteArray &bytes) {
-            // What a status answer carried when it left, however late.
-            if (bytes.size() > 6 && quint8(bytes.at(0)) == 0x7E && quint8(bytes.at(3)) == 0x17)
-                delivered.append(quint8(bytes.at(6)));
+        connect(sim, &Transmitter::answered, this, [this, frame = QByteArray()](const QByteArray &bytes) mutable {
+            // What a status answer carried when it left, however late and in however many pieces.
+            for (const char c : bytes) {
+                frame = c == '\x7E' ? QByteArray(1, c) : frame + c; // a 7E within a frame goes as 7D 5E
+                const bool stuffed = frame.size() > 6 && frame.at(6) == '\x7D';
+                if (frame.size() == 7 + stuffed && frame.at(0) == '\x7E' && frame.at(3) == '\x17')
+                    delivered.append(quint8(frame.back() ^ (stuffed ? 0x20 : 0)));
+            }
             // Refused firmware as the program can know it: a whole version answer, well before its time-out.
             if (versionAsked < 0 || (versionAnswer += bytes).size() < 9)
                 return;
