@@ -20,17 +20,11 @@ public:
     using SrcDesk::serialPort, SrcDesk::stepTimer, SrcDesk::tableModel, SrcDesk::TimeUpdate, SrcDesk::transmitting;
     using SrcDesk::versionCompatible;
 
-    // The table's file dialogs, answered from a list; none left is a cancel.
-    struct DialogCall
+    // The table's file dialogs, answered from a list (none left is a cancel); the folders they start in.
+    QStringList dialogAnswers, dialogDirs;
+    QString AskTableFileName(bool, const QString &, const QString &dir, const QString &) override
     {
-        bool forReading;
-        QString caption, dir, filter;
-    };
-    QList<DialogCall> dialogCalls;
-    QStringList dialogAnswers;
-    QString AskTableFileName(bool reading, const QString &caption, const QString &dir, const QString &filter) override
-    {
-        dialogCalls.append({ reading, caption, dir, filter });
+        dialogDirs << dir;
         return dialogAnswers.isEmpty() ? QString() : dialogAnswers.takeFirst();
     }
 

@@ -60,7 +60,7 @@ private slots:
         click("btn_out", path);
         click("btn_clear");
         click("btn_import", path);
-        QVERIFY(QFileInfo(d.dialogCalls.first().dir).isDir() && d.logLines.last().endsWith(path + "，共127行"));
+        QVERIFY(QFileInfo(d.dialogDirs.first()).isDir() && d.logLines.last().endsWith(path + "，共127行"));
         // A row goes in before the current one, and the rows are numbered again.
         view->setCurrentIndex(d.tableModel->index(0, 1));
         click("btn_delete");
